@@ -1,1 +1,550 @@
 #include "uGalaxy.h"
+
+#include "mapview/uColors.h"
+#include "model/uDatabase.h"
+#include "model/uSchema.h"
+#include "model/uUserData.h"
+#include "routing/uDijkstra.h"
+
+#include <QElapsedTimer>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <cmath>
+
+// ---------------------------------------------------------------- helpers
+
+namespace {
+
+qint64 HalfExtent(double min, double max) { return std::llround(std::fabs(max - min) / 2.0); }
+
+// "nn:ss.zzz": minutes, seconds, milliseconds.
+QString FormatElapsed(qint64 ms)
+{
+    return QStringLiteral("%1:%2.%3")
+        .arg(ms / 60000, 2, 10, QLatin1Char('0'))
+        .arg((ms / 1000) % 60, 2, 10, QLatin1Char('0'))
+        .arg(ms % 1000, 3, 10, QLatin1Char('0'));
+}
+
+// Red-to-green strip colour of column c (0 red ... 100 green) as 0x00BBGGRR.
+TColor StripColour(int c)
+{
+    const int green = int(std::lround(255.0 * c / 100.0));
+    const int red = 255 - green;
+    return TColor(red | (green << 8));
+}
+
+template <class List>
+auto FindByID(const List& list, qint32 id) -> decltype(list.Object(0))
+{
+    for (const auto& e : list)
+        if (e.Object->ID == id)
+            return e.Object;
+    return nullptr;
+}
+
+} // namespace
+
+qint32 FactionIDFromText(const QVariant& value)
+{
+    if (value.isNull())
+        return -1;
+    bool ok = false;
+    const qint32 id = value.toString().trimmed().toInt(&ok);
+    return ok ? id : -1;
+}
+
+qint64 Tdim::HalfExtentX() const { return HalfExtent(MinX, MaxX); }
+qint64 Tdim::HalfExtentZ() const { return HalfExtent(MinZ, MaxZ); }
+qint64 Tdim::HalfExtentY() const { return HalfExtent(MinY, MaxY); }
+
+// ---------------------------------------------------------------- entities
+
+TJump* TSystem::JumpTo(const TSystem* target) const
+{
+    for (const auto& jump : Jumps)
+        if (jump->Target == target)
+            return jump.get();
+    return nullptr;
+}
+
+bool TSystem::MyStationColour(TColor& colour) const
+{
+    for (const TStation* station : Stations)
+        if (!station->OfficeGroups.empty()) {
+            colour = station->OfficeGroups.front()->Colour;
+            return true;
+        }
+    return false;
+}
+
+bool TSystem::HasMarket() const
+{
+    const TFacility* market = Galaxy ? Galaxy->MarketService : nullptr;
+    if (!market)
+        return false;
+    for (const TStation* station : Stations)
+        if (station->Operation && station->Operation->HasService(market->ID))
+            return true;
+    return false;
+}
+
+QString TStation::CorporationName() const
+{
+    return Corporation ? Corporation->Name : QStringLiteral("unknown");
+}
+
+QString TStation::OfficeGroupNames() const
+{
+    QStringList names;
+    for (const TOfficeGroup* group : OfficeGroups)
+        names << group->Name;
+    return names.join(QStringLiteral(", "));
+}
+
+QString TAgent::CorporationName() const { return Corporation ? Corporation->Name : QStringLiteral("unknown"); }
+QString TAgent::DivisionName() const { return Division ? Division->Name : QStringLiteral("unknown"); }
+QString TAgent::StationName() const { return Station ? Station->Name : QStringLiteral("unknown"); }
+TFaction* TAgent::CorporationFaction() const { return Corporation ? Corporation->Faction : nullptr; }
+
+QString TAgent::FactionName() const
+{
+    const TFaction* faction = CorporationFaction();
+    return faction ? faction->Name : QStringLiteral("unknown");
+}
+
+void TRoute::Add(TSystem* system, quint8 routeType, bool fixed)
+{
+    auto entry = std::make_shared<TRouteSystem>(system, routeType);
+    entry->Fixed = fixed;
+    Add(system ? system->Name : QString(), std::move(entry));
+}
+
+void TRoute::Assign(const TRoute& other)
+{
+    if (&other == this)
+        return;
+    Systems = other.Systems;
+    ID = other.ID;
+    Name = other.Name;
+}
+
+// ---------------------------------------------------------------- galaxy
+
+TGalaxy::TGalaxy(const QString& appFolder, TMapSurface* surface) : AppFolder(appFolder), Surface(surface)
+{
+    BuildSecurityStrip();
+    Colours = std::make_unique<TColorObj>();
+    Colours->OnWarning = [this](const QString& message) {
+        if (Observer.WriteLog)
+            Observer.WriteLog(message);
+    };
+    // Without a folder (tests, tools) the defaults serve and nothing is written.
+    if (AppFolder.isEmpty())
+        Colours->ResetToDefaults();
+    else
+        Colours->LoadFrom(ColorsFilePath(AppFolder));
+    Graph = std::make_unique<TDijkstra>();
+    Graph->SetSuspended(true);
+}
+
+TGalaxy::~TGalaxy()
+{
+    // The loaders attach objects to the model: they must have ended before it is freed.
+    ShuttingDown = true;
+    for (auto& loader : Loaders)
+        if (loader)
+            loader->wait();
+    Loaders.clear();
+    RouteList.Clear();
+    Clear();
+}
+
+void TGalaxy::BuildSecurityStrip()
+{
+    SecurityStrip = QImage(100, 10, QImage::Format_RGB32);
+    for (int c = 0; c < 100; ++c) {
+        const TColor colour = StripColour(c);
+        const QRgb rgb = qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+        for (int row = 0; row < 10; ++row)
+            SecurityStrip.setPixel(c, row, rgb);
+    }
+}
+
+TColor TGalaxy::SecurityColourOf(double security) const
+{
+    // A negative security lies left of the strip: such systems take its red end.
+    const long column = std::lrint(security * 100.0);
+    if (column < 0)
+        return StripColour(0);
+    return StripColour(int(std::min(column, 99L)));
+}
+
+qint32 TGalaxy::Normalise(double value, double min, double max)
+{
+    const double range = max - min;
+    if (!(range > 0))
+        return 0; // a single point: everything lies at the origin
+    const double quotient = (value - min) / range;
+    return qint32(std::nearbyint(quotient * 1000000.0));
+}
+
+qint32 TGalaxy::NormaliseX(double x) const { return Normalise(x, Bounds.MinX, Bounds.MaxX); }
+qint32 TGalaxy::NormaliseZ(double z) const { return Normalise(z, Bounds.MinZ, Bounds.MaxZ); }
+qint32 TGalaxy::NormaliseY(double y) const { return Normalise(y, Bounds.MinY, Bounds.MaxY); }
+
+// ---------------------------------------------------------------- lookups
+
+TSystem* TGalaxy::SystemByID(qint32 id) const
+{
+    if (id <= 30000000)
+        throw EGalaxyError("System ID out of bounds");
+    const std::size_t slot = std::size_t(id - FirstSystemID);
+    return slot < SystemSlots.size() ? SystemSlots[slot] : nullptr;
+}
+
+TSystem* TGalaxy::SystemByName(const QString& name) const
+{
+    for (const auto& e : Systems)
+        if (e.Object->Name == name)
+            return e.Object;
+    return nullptr;
+}
+
+TRegion* TGalaxy::RegionByID(qint32 id) const { return FindByID(Regions, id); }
+TConstellation* TGalaxy::ConstellationByID(qint32 id) const { return FindByID(Constellations, id); }
+TFaction* TGalaxy::FactionByID(qint32 id) const { return FindByID(Factions, id); }
+TCorporation* TGalaxy::CorporationByID(qint32 id) const { return FindByID(Corporations, id); }
+TDivision* TGalaxy::DivisionByID(qint32 id) const { return FindByID(Divisions, id); }
+TImplantType* TGalaxy::ImplantTypeByID(qint32 id) const { return FindByID(ImplantTypes, id); }
+Tgroup* TGalaxy::GroupByID(qint32 id) const { return FindByID(Groups, id); }
+TOfficeGroup* TGalaxy::OfficeGroupByID(qint32 id) const { return FindByID(OfficeGroups, id); }
+TStation* TGalaxy::StationByID(qint32 id) const { return Stations ? FindByID(*Stations, id) : nullptr; }
+TAgent* TGalaxy::AgentByID(qint32 id) const { return Agents ? FindByID(*Agents, id) : nullptr; }
+
+TOperation* TGalaxy::OperationByID(qint32 id) const { return Operations.Find(QString::number(id)); }
+
+bool TGalaxy::OperationHasService(qint32 operationID, qint32 serviceID) const
+{
+    const TOperation* operation = OperationByID(operationID);
+    return operation && operation->HasService(serviceID);
+}
+
+QString TGalaxy::ServiceNames(const TOperation* operation) const
+{
+    QStringList names;
+    if (operation)
+        for (const auto& e : Services)
+            if (operation->HasService(e.Object->ID))
+                names << e.Object->Name;
+    return names.join(QLatin1Char('\n'));
+}
+
+TColor TGalaxy::SchemeColour(const QString& name) const { return Colours->GetColor(name); }
+
+// ---------------------------------------------------------------- load
+
+void TGalaxy::Clear()
+{
+    SelectedSystem = nullptr;
+    HotSystem = nullptr;
+    HotRegion = nullptr;
+    RouteList.Clear();
+    Systems.Clear();
+    SystemSlots.clear();
+    SystemCount = 0;
+    Regions.Clear();
+}
+
+TSystem* TGalaxy::AddSystem(qint32 id, const QString& name, double x, double z, double y, qint32 regionID,
+    qint32 constellationID, double security, qint32 factionID, double luminosity)
+{
+    auto system = std::make_unique<TSystem>(this);
+    system->ID = id;
+    system->Name = name;
+    system->Security = security;
+
+    TRegion* region = RegionByID(regionID);
+    if (!region)
+        throw EGalaxyError(QStringLiteral("uGalaxy: system %1 (%2) refers to region %3, which does not exist")
+                               .arg(id)
+                               .arg(name)
+                               .arg(regionID)
+                               .toStdString());
+    TConstellation* constellation = ConstellationByID(constellationID);
+    if (!constellation)
+        throw EGalaxyError(
+            QStringLiteral("uGalaxy: system %1 (%2) refers to constellation %3, which does not exist")
+                .arg(id)
+                .arg(name)
+                .arg(constellationID)
+                .toStdString());
+    system->Region = region;
+    system->Constellation = constellation;
+
+    system->SecurityColour = SecurityColourOf(security);
+    system->FactionID = factionID;
+    system->Luminosity = luminosity;
+    system->BlockThreshold = 1;
+    system->X = x;
+    system->Z = z;
+    system->Y = y;
+    system->MapX = NormaliseX(x);
+    system->MapY = NormaliseZ(z);
+    system->MapHeight = NormaliseY(y);
+
+    MapBounds.Left = std::min(MapBounds.Left, system->MapX);
+    MapBounds.Right = std::max(MapBounds.Right, system->MapX);
+    MapBounds.Top = std::min(MapBounds.Top, system->MapY);
+    MapBounds.Bottom = std::max(MapBounds.Bottom, system->MapY);
+
+    TSystem* raw = system.get();
+    region->Systems.push_back(raw);
+    constellation->Systems.push_back(raw);
+    raw->ListIndex = Systems.Add(QString::number(id), system.release());
+    if (id > 30000000) {
+        const std::size_t slot = std::size_t(id - FirstSystemID);
+        if (slot < SystemSlots.size())
+            SystemSlots[slot] = raw;
+    }
+    ++SystemCount;
+    return raw;
+}
+
+void TGalaxy::SortCorporations()
+{
+    Corporations.Sort();
+    auto placeholder = std::make_unique<TCorporation>();
+    placeholder->ID = -1;
+    placeholder->Name = QStringLiteral("unknown");
+    Corporations.Add(QStringLiteral("%1=%2").arg(-1).arg(placeholder->Name), placeholder.release());
+}
+
+void TGalaxy::Load()
+{
+    const QSqlDatabase& db = MapConnection;
+    auto status = [this](const QString& text) {
+        if (Observer.ShowStatus)
+            Observer.ShowStatus(text);
+    };
+    auto log = [this](const QString& text) {
+        if (Observer.WriteLog)
+            Observer.WriteLog(text);
+    };
+    QElapsedTimer timer;
+    auto step = [&](const QString& text) {
+        status(text);
+        timer.start();
+    };
+    auto done = [&](const QString& format) { log(format.arg(FormatElapsed(timer.elapsed()))); };
+
+    LoadComplete = false;
+    if (Observer.SetBusyCursor)
+        Observer.SetBusyCursor(true);
+    Clear();
+
+    const QString missing = schema::missingMapTableOrColumn(db);
+    if (!missing.isEmpty())
+        throw EDatabaseError(QStringLiteral("map database: missing %1").arg(missing).toStdString());
+
+    step(QStringLiteral("载入分组.."));
+    userdata::LoadGroups(*this);
+    done(QStringLiteral("载入分组使用了%1秒"));
+    userdata::LoadOfficeGroups(*this);
+
+    step(QStringLiteral("载入势力.."));
+    Factions.Clear();
+    for (QSqlQuery q = RunQuery(db, QStringLiteral("select factionID, factionName from factions")); q.next();) {
+        auto faction = std::make_unique<TFaction>();
+        faction->ID = q.value(0).toInt();
+        faction->Name = q.value(1).toString();
+        Factions.Add(QStringLiteral("%1=%2").arg(faction->ID).arg(faction->Name), faction.release());
+    }
+    done(QStringLiteral("载入势力使用了%1秒"));
+
+    step(QStringLiteral("载入公司.."));
+    Corporations.Clear();
+    for (QSqlQuery q = RunQuery(db, QStringLiteral("select corporationID, corporationName from corporations"));
+         q.next();) {
+        auto corporation = std::make_unique<TCorporation>();
+        corporation->ID = q.value(0).toInt();
+        corporation->Name = q.value(1).toString();
+        Corporations.Add(corporation->Name, corporation.release());
+    }
+    SortCorporations();
+    {
+        TPreparedQuery q(db, QStringLiteral("select FactionID from factionCorporations where CorporationID = ?"));
+        for (const auto& e : Corporations) {
+            QSqlQuery& row = q.Run({ e.Object->ID });
+            e.Object->Faction = row.next() ? FactionByID(row.value(0).toInt()) : nullptr;
+        }
+    }
+    done(QStringLiteral("载入公司使用了%1秒"));
+
+    step(QStringLiteral("载入部门.."));
+    Divisions.Clear();
+    for (QSqlQuery q = RunQuery(db, QStringLiteral("select DivisionID, DivisionName from divisions")); q.next();) {
+        auto division = std::make_unique<TDivision>();
+        division->ID = q.value(0).toInt();
+        division->Name = q.value(1).toString();
+        Divisions.Add(QStringLiteral("%1=%2").arg(division->ID).arg(division->Name), division.release());
+    }
+    done(QStringLiteral("载入部门使用了%1秒"));
+
+    step(QStringLiteral("载入设施.."));
+    Services.Clear();
+    MarketService = nullptr;
+    for (QSqlQuery q = RunQuery(db, QStringLiteral("select serviceID, serviceName from stationServices"));
+         q.next();) {
+        auto service = std::make_unique<TFacility>();
+        service->ID = q.value(0).toInt();
+        service->Name = q.value(1).toString();
+        if (service->Name.toLower() == QStringLiteral("市场"))
+            MarketService = service.get();
+        Services.Add(QStringLiteral("%1=%2").arg(service->ID).arg(service->Name), service.release());
+    }
+    done(QStringLiteral("载入设施使用了%1秒"));
+
+    step(QStringLiteral("载入服务.."));
+    Operations.Clear();
+    for (QSqlQuery q = RunQuery(db,
+             QStringLiteral("select operationID, sum(serviceID) from stationOperationServices group by operationID"));
+         q.next();) {
+        auto operation = std::make_unique<TOperation>();
+        operation->ID = q.value(0).toInt();
+        operation->Services = q.value(1).toInt();
+        Operations.Add(QString::number(operation->ID), operation.release());
+    }
+    done(QStringLiteral("载入服务使用了%1秒"));
+
+    step(QStringLiteral("载入植入体.."));
+    ImplantTypes.Clear();
+    for (QSqlQuery q = RunQuery(db, QStringLiteral("select implantID, implantName, attribute, bonus from implants"));
+         q.next();) {
+        auto type = std::make_unique<TImplantType>();
+        type->ID = q.value(0).toInt();
+        type->Name = q.value(1).toString();
+        type->Attribute = q.value(2).toString();
+        type->Bonus = q.value(3).toInt();
+        ImplantTypes.Add(type->Name, type.release());
+    }
+    ImplantOffers.Clear();
+    for (QSqlQuery q
+         = RunQuery(db, QStringLiteral("select corporationID, implantID, agentLevel from corporationimplants"));
+         q.next();) {
+        TImplantType* type = ImplantTypeByID(q.value(1).toInt());
+        if (!type)
+            continue;
+        ++type->OfferCount;
+        auto offer = std::make_unique<TImplant>();
+        offer->ImplantType = type;
+        offer->Corporation = CorporationByID(q.value(0).toInt());
+        offer->Level = q.value(2).toInt();
+        ImplantOffers.Add(QString(), offer.release());
+    }
+    done(QStringLiteral("载入植入体使用了%1秒"));
+
+    step(QStringLiteral("载入星域.."));
+    for (QSqlQuery q = RunQuery(db, QStringLiteral("select regionID, regionName, color from regions")); q.next();) {
+        auto region = std::make_unique<TRegion>();
+        region->ID = q.value(0).toInt();
+        region->Name = q.value(1).toString();
+        const TColor colour = TColor(q.value(2).toLongLong());
+        region->Colour = colour > 0 ? colour : SchemeColour(QStringLiteral("System"));
+        Regions.Add(region->Name, region.release());
+    }
+    done(QStringLiteral("载入星域使用了%1秒"));
+
+    step(QStringLiteral("载入星座.."));
+    Constellations.Clear();
+    for (QSqlQuery q = RunQuery(db,
+             QStringLiteral(
+                 "select constellationID, constellationName, X, Y, Z, regionID, factionID from constellations"));
+         q.next();) {
+        auto constellation = std::make_unique<TConstellation>();
+        constellation->Name = q.value(1).toString();
+        constellation->ID = q.value(0).toInt();
+        constellation->X = q.value(2).toDouble();
+        constellation->Y = q.value(3).toDouble();
+        constellation->Z = q.value(4).toDouble();
+        constellation->Galaxy = this;
+        constellation->Region = RegionByID(q.value(5).toInt());
+        if (constellation->Region)
+            constellation->Region->Constellations.push_back(constellation.get());
+        constellation->FactionID = FactionIDFromText(q.value(6));
+        if (constellation->FactionID >= 0)
+            constellation->FactionName = Factions.Value(QString::number(constellation->FactionID));
+        Constellations.Add(constellation->Name, constellation.release());
+    }
+    done(QStringLiteral("载入星座使用了%1秒"));
+
+    step(QStringLiteral("载入星系.."));
+    LoadSystems();
+    done(QStringLiteral("载入星系使用了%1秒"));
+}
+
+void TGalaxy::LoadSystems()
+{
+    const QSqlDatabase& db = MapConnection;
+    auto log = [this](const QString& text) {
+        if (Observer.WriteLog)
+            Observer.WriteLog(text);
+    };
+    {
+        QSqlQuery q = RunQuery(db,
+            QStringLiteral("select min(X), max(X), min(Y), max(Y), min(Z), max(Z), max(solarSystemId), "
+                           "min(luminosity), max(luminosity), min(solarSystemId) from solarSystems"));
+        Bounds = Tdim();
+        SystemSlots.clear();
+        if (q.next() && !q.value(6).isNull()) {
+            Bounds.MinX = q.value(0).toDouble();
+            Bounds.MaxX = q.value(1).toDouble();
+            Bounds.MinY = q.value(2).toDouble();
+            Bounds.MaxY = q.value(3).toDouble();
+            Bounds.MinZ = q.value(4).toDouble();
+            Bounds.MaxZ = q.value(5).toDouble();
+            const qint64 largest = q.value(6).toLongLong();
+            if (largest >= FirstSystemID)
+                SystemSlots.assign(std::size_t(largest - FirstSystemID + 1), nullptr);
+            MinLuminosity = q.value(7).toDouble();
+            MaxLuminosity = q.value(8).toDouble();
+        }
+    }
+
+    // The join below drops systems of unknown regions; such data is broken, not to be hidden.
+    {
+        QSqlQuery orphan = RunQuery(db,
+            QStringLiteral("select solarSystemID, solarSystemName, regionID from solarSystems "
+                           "where regionID not in (select regionID from regions) limit 1"));
+        if (orphan.next())
+            throw EGalaxyError(QStringLiteral("uGalaxy: system %1 (%2) refers to region %3, which does not exist")
+                                   .arg(orphan.value(0).toInt())
+                                   .arg(orphan.value(1).toString())
+                                   .arg(orphan.value(2).toString())
+                                   .toStdString());
+    }
+
+    QElapsedTimer timer;
+    timer.start();
+    QSqlQuery q = RunQuery(db,
+        QStringLiteral("select SYS.solarSystemID, SYS.constellationID, SYS.X, SYS.y, SYS.Z, REG.color, "
+                       "SYS.solarSystemName, REG.regionID, REG.regionName, SYS.security, SYS.factionID, "
+                       "SYS.luminosity from solarsystems SYS, regions REG where SYS.regionID = REG.regionID"));
+    log(QStringLiteral(" >system query took %1").arg(FormatElapsed(timer.elapsed())));
+
+    MapBounds = TIntRect { MaxInt, MaxInt, -MaxInt, -MaxInt };
+    timer.start();
+    Systems.Reserve(int(SystemSlots.size()));
+    while (q.next())
+        AddSystem(q.value(0).toInt(), q.value(6).toString(), q.value(2).toDouble(), q.value(4).toDouble(),
+            q.value(3).toDouble(), q.value(7).toInt(), q.value(1).toInt(), q.value(9).toDouble(),
+            FactionIDFromText(q.value(10)), q.value(11).toDouble());
+    userdata::LoadSystemGroups(*this);
+    userdata::LoadSystemNotes(*this);
+    log(QStringLiteral(" >system process took %1").arg(FormatElapsed(timer.elapsed())));
+}
+
+void TGalaxy::LoadBlockThresholds() { userdata::LoadBlockThresholds(*this); }
+void TGalaxy::ReloadGroups() { userdata::LoadGroups(*this); }
+void TGalaxy::ReloadOfficeGroups() { userdata::LoadOfficeGroups(*this); }
