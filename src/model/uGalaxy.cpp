@@ -318,7 +318,8 @@ void TGalaxy::SortCorporations()
     auto placeholder = std::make_unique<TCorporation>();
     placeholder->ID = -1;
     placeholder->Name = QStringLiteral("unknown");
-    Corporations.Add(QStringLiteral("%1=%2").arg(-1).arg(placeholder->Name), placeholder.release());
+    const QString key = QStringLiteral("%1=%2").arg(-1).arg(placeholder->Name); // before release(): argument order is unspecified
+    Corporations.Add(key, placeholder.release());
 }
 
 void TGalaxy::Load()
@@ -359,7 +360,8 @@ void TGalaxy::Load()
         auto faction = std::make_unique<TFaction>();
         faction->ID = q.value(0).toInt();
         faction->Name = q.value(1).toString();
-        Factions.Add(QStringLiteral("%1=%2").arg(faction->ID).arg(faction->Name), faction.release());
+        const QString key = QStringLiteral("%1=%2").arg(faction->ID).arg(faction->Name);
+        Factions.Add(key, faction.release());
     }
     done(QStringLiteral("载入势力使用了%1秒"));
 
@@ -370,7 +372,8 @@ void TGalaxy::Load()
         auto corporation = std::make_unique<TCorporation>();
         corporation->ID = q.value(0).toInt();
         corporation->Name = q.value(1).toString();
-        Corporations.Add(corporation->Name, corporation.release());
+        const QString key = corporation->Name;
+        Corporations.Add(key, corporation.release());
     }
     SortCorporations();
     {
@@ -388,7 +391,8 @@ void TGalaxy::Load()
         auto division = std::make_unique<TDivision>();
         division->ID = q.value(0).toInt();
         division->Name = q.value(1).toString();
-        Divisions.Add(QStringLiteral("%1=%2").arg(division->ID).arg(division->Name), division.release());
+        const QString key = QStringLiteral("%1=%2").arg(division->ID).arg(division->Name);
+        Divisions.Add(key, division.release());
     }
     done(QStringLiteral("载入部门使用了%1秒"));
 
@@ -402,7 +406,8 @@ void TGalaxy::Load()
         service->Name = q.value(1).toString();
         if (service->Name.toLower() == QStringLiteral("市场"))
             MarketService = service.get();
-        Services.Add(QStringLiteral("%1=%2").arg(service->ID).arg(service->Name), service.release());
+        const QString key = QStringLiteral("%1=%2").arg(service->ID).arg(service->Name);
+        Services.Add(key, service.release());
     }
     done(QStringLiteral("载入设施使用了%1秒"));
 
@@ -414,7 +419,8 @@ void TGalaxy::Load()
         auto operation = std::make_unique<TOperation>();
         operation->ID = q.value(0).toInt();
         operation->Services = q.value(1).toInt();
-        Operations.Add(QString::number(operation->ID), operation.release());
+        const QString key = QString::number(operation->ID);
+        Operations.Add(key, operation.release());
     }
     done(QStringLiteral("载入服务使用了%1秒"));
 
@@ -427,7 +433,8 @@ void TGalaxy::Load()
         type->Name = q.value(1).toString();
         type->Attribute = q.value(2).toString();
         type->Bonus = q.value(3).toInt();
-        ImplantTypes.Add(type->Name, type.release());
+        const QString key = type->Name;
+        ImplantTypes.Add(key, type.release());
     }
     ImplantOffers.Clear();
     for (QSqlQuery q
@@ -441,7 +448,8 @@ void TGalaxy::Load()
         offer->ImplantType = type;
         offer->Corporation = CorporationByID(q.value(0).toInt());
         offer->Level = q.value(2).toInt();
-        ImplantOffers.Add(QString(), offer.release());
+        const QString key = QString();
+        ImplantOffers.Add(key, offer.release());
     }
     done(QStringLiteral("载入植入体使用了%1秒"));
 
@@ -452,7 +460,8 @@ void TGalaxy::Load()
         region->Name = q.value(1).toString();
         const TColor colour = TColor(q.value(2).toLongLong());
         region->Colour = colour > 0 ? colour : SchemeColour(QStringLiteral("System"));
-        Regions.Add(region->Name, region.release());
+        const QString key = region->Name;
+        Regions.Add(key, region.release());
     }
     done(QStringLiteral("载入星域使用了%1秒"));
 
@@ -475,7 +484,8 @@ void TGalaxy::Load()
         constellation->FactionID = FactionIDFromText(q.value(6));
         if (constellation->FactionID >= 0)
             constellation->FactionName = Factions.Value(QString::number(constellation->FactionID));
-        Constellations.Add(constellation->Name, constellation.release());
+        const QString key = constellation->Name;
+        Constellations.Add(key, constellation.release());
     }
     done(QStringLiteral("载入星座使用了%1秒"));
 
