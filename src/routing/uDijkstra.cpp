@@ -1,0 +1,348 @@
+#include "routing/uDijkstra.h"
+
+#include "routing/heap.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+const char* const UnassignedVertexText = "Vertex Can Not be Added to Graph, it is Unassigned.";
+const char* const MissingStartText = "Assertion failure (uDijkstra)";
+const char* const NoStepCostText = "Step cost function required for this operation";
+constexpr float Infinity = std::numeric_limits<float>::infinity();
+constexpr double InfinityD = std::numeric_limits<double>::infinity();
+constexpr uint32_t InitialNeighbours = 8;
+constexpr std::size_t InitialVertices = 256;
+} // namespace
+
+// ---- TCustomVertex ----
+
+TCustomVertex::TCustomVertex()
+    : Neighbours_(InitialNeighbours, nullptr)
+    , Distance_(Infinity)
+{
+}
+
+void TCustomVertex::GrowNeighbours()
+{
+    Neighbours_.resize(2 * (Neighbours_.size() - 1), nullptr);
+}
+
+void TCustomVertex::Reset()
+{
+    SetPrevious(nullptr);
+    SetDistance(Infinity);
+}
+
+float TCustomVertex::EdgeWeight(int) const { return 0; }
+
+void TCustomVertex::SetWeight(float) { }
+
+float TCustomVertex::GetWeight() const { return 0; }
+
+float TCustomVertex::Cost(int) { return Infinity; }
+
+int TCustomVertex::AddNeighbour(TCustomVertex* vertex)
+{
+    if (!vertex)
+        throw EDijkstraError(UnassignedVertexText);
+    if (NeighbourCount_ + 1 >= Neighbours_.size())
+        GrowNeighbours();
+    // A subclass whose growth step does not grow must not make us write past the slots.
+    if (NeighbourCount_ >= Neighbours_.size())
+        throw EDijkstraError("Neighbour slots did not grow");
+    const uint32_t index = NeighbourCount_++;
+    Neighbours_[index] = vertex;
+    if (Owner_)
+        Owner_->Dirty_ = true;
+    return int(index);
+}
+
+void TCustomVertex::AddWeightedNeighbour(TCustomVertex* vertex, float)
+{
+    AddNeighbour(vertex);
+}
+
+TCustomVertex* TCustomVertex::GetNeighbour(int index) const
+{
+    if (index < 0 || uint32_t(index) >= NeighbourCount_)
+        return nullptr;
+    return Neighbours_[std::size_t(index)];
+}
+
+void TCustomVertex::SetData(void* data)
+{
+    Data_ = data;
+    if (Owner_)
+        Owner_->Data_[Index_] = data;
+}
+
+void TCustomVertex::SetPassable(bool passable)
+{
+    Passable_ = passable;
+    if (Owner_)
+        Owner_->Passable_[Index_] = passable;
+}
+
+float TCustomVertex::Distance() const
+{
+    return Owner_ ? float(Owner_->Slots_[Index_].Dist) : Distance_;
+}
+
+void TCustomVertex::SetDistance(float distance)
+{
+    if (Owner_)
+        Owner_->Slots_[Index_].Dist = distance;
+    else
+        Distance_ = distance;
+}
+
+TCustomVertex* TCustomVertex::Previous() const
+{
+    if (!Owner_)
+        return Previous_;
+    return Owner_->GetVertex(Owner_->PreviousOf(int(Index_)));
+}
+
+void TCustomVertex::SetPrevious(TCustomVertex* previous)
+{
+    if (!Owner_) {
+        Previous_ = previous;
+        return;
+    }
+    // Only a vertex of the same graph can be recorded in its flat results.
+    Owner_->Slots_[Index_].Prev = previous && previous->Owner_ == Owner_ ? previous->Index_ : TDijkstra::None;
+}
+
+// ---- TWeightedVertex ----
+
+TWeightedVertex::TWeightedVertex()
+    : Weights_(Neighbours_.size(), 0.0f)
+{
+}
+
+void TWeightedVertex::GrowNeighbours()
+{
+    TCustomVertex::GrowNeighbours();
+    Weights_.resize(Neighbours_.size(), 0.0f);
+}
+
+float TWeightedVertex::EdgeWeight(int index) const
+{
+    if (index < 0 || std::size_t(index) >= Weights_.size())
+        return 0;
+    return Weights_[std::size_t(index)];
+}
+
+float TWeightedVertex::Cost(int index)
+{
+    if (!OnCost_)
+        throw EDijkstraError("");
+    return OnCost_(this, index);
+}
+
+void TWeightedVertex::AddWeightedNeighbour(TCustomVertex* vertex, float weight)
+{
+    const int index = AddNeighbour(vertex);
+    Weights_[std::size_t(index)] = weight;
+}
+
+// ---- TDijkstra ----
+
+int32_t CompareDistance(void* a, void* b)
+{
+    const float da = static_cast<TCustomVertex*>(a)->Distance();
+    const float db = static_cast<TCustomVertex*>(b)->Distance();
+    if (da < db)
+        return -1;
+    if (da > db)
+        return 1;
+    return 0;
+}
+
+TDijkstra::TDijkstra()
+    : Heap_(4, 0)
+{
+    Vertices_.reserve(InitialVertices);
+    Data_.reserve(InitialVertices);
+    Passable_.reserve(InitialVertices);
+    Slots_.reserve(InitialVertices);
+}
+
+TDijkstra::~TDijkstra() = default;
+
+int TDijkstra::AddVertex(std::unique_ptr<TCustomVertex> vertex)
+{
+    if (!vertex)
+        throw EDijkstraError(UnassignedVertexText);
+    const auto index = uint32_t(Vertices_.size());
+    TCustomVertex* v = vertex.get();
+    Data_.push_back(v->Data_);
+    Passable_.push_back(v->Passable_);
+    const TSlot slot { v->Distance_, 0, v->Previous_ && v->Previous_->Owner_ == this ? v->Previous_->Index_ : None };
+    Slots_.push_back(slot);
+    Vertices_.push_back(std::move(vertex));
+    v->Owner_ = this;
+    v->Index_ = index;
+    Dirty_ = true;
+    return int(index);
+}
+
+TCustomVertex* TDijkstra::GetVertex(int index) const
+{
+    if (index < 0 || index >= VertexCount())
+        return nullptr;
+    return Vertices_[std::size_t(index)].get();
+}
+
+void TDijkstra::Finalize()
+{
+    const std::size_t count = Vertices_.size();
+    Offsets_.assign(count + 1, 0);
+    Targets_.clear();
+    for (std::size_t i = 0; i < count; ++i) {
+        const TCustomVertex& v = *Vertices_[i];
+        for (uint32_t k = 0; k < v.NeighbourCount_; ++k) {
+            const TCustomVertex* n = v.Neighbours_[k];
+            // A link into another graph cannot be walked by this one.
+            if (n && n->Owner_ == this)
+                Targets_.push_back(n->Index_);
+        }
+        Offsets_[i + 1] = uint32_t(Targets_.size());
+    }
+    Dirty_ = false;
+}
+
+void TDijkstra::ResetVertices()
+{
+    for (TSlot& s : Slots_) {
+        s.Dist = InfinityD;
+        s.Prev = None;
+    }
+}
+
+int TDijkstra::IndexOfData(void* data) const
+{
+    const auto it = std::find(Data_.begin(), Data_.end(), data);
+    return it == Data_.end() ? -1 : int(it - Data_.begin());
+}
+
+int32_t TDijkstra::StartIndexOrThrow(void* startData)
+{
+    if (Dirty_)
+        Finalize();
+    ResetVertices();
+    const int start = IndexOfData(startData);
+    if (start < 0)
+        throw EDijkstraError(MissingStartText);
+    return start;
+}
+
+void TDijkstra::Solve(void* startData)
+{
+    if (Suspended_)
+        return;
+    const int32_t start = StartIndexOrThrow(startData);
+    if (!OnStepCost_)
+        throw EDijkstraError(NoStepCostText);
+    // Blocked vertices are never asked; a negative price would let a solve run forever.
+    const std::size_t count = Slots_.size();
+    for (std::size_t i = 0; i < count; ++i)
+        Slots_[i].Cost = Passable_[i] ? std::max(OnStepCost_(Data_[i]), 0) : Impassable;
+    Run(uint32_t(start));
+}
+
+void TDijkstra::Solve(void* startData, std::span<const int32_t> stepCosts)
+{
+    if (Suspended_)
+        return;
+    const int32_t start = StartIndexOrThrow(startData);
+    if (stepCosts.size() != Slots_.size())
+        throw EDijkstraError("One step cost per vertex required");
+    const std::size_t count = Slots_.size();
+    for (std::size_t i = 0; i < count; ++i)
+        Slots_[i].Cost = Passable_[i] ? std::max(stepCosts[i], 0) : Impassable;
+    Run(uint32_t(start));
+}
+
+void TDijkstra::HeapPush(uint32_t vertex)
+{
+    if (HeapNextFree_ == Heap_.size())
+        Heap_.resize(2 * Heap_.size());
+    Heap_[HeapNextFree_] = vertex;
+    const TSlot* s = Slots_.data();
+    heapsift::SiftUp(Heap_.data(), HeapNextFree_, [s](uint32_t a, uint32_t b) { return s[a].Dist < s[b].Dist; });
+    ++HeapNextFree_;
+}
+
+// Smallest distance first, with the heap's sift rules: a vertex is pushed again on every strict
+// improvement and expanded again when popped again, so equal-cost ties fall exactly as that order
+// dictates. The heap compares the live distances, as the vertices it holds may improve meanwhile.
+void TDijkstra::Run(uint32_t start)
+{
+    TSlot* s = Slots_.data();
+    const uint32_t* offsets = Offsets_.data();
+    const uint32_t* targets = Targets_.data();
+    const auto above = [s](uint32_t a, uint32_t b) { return s[a].Dist < s[b].Dist; };
+
+    s[start].Dist = 0;
+    HeapNextFree_ = 1;
+    HeapPush(start);
+    while (HeapNextFree_ > 1) {
+        uint32_t* heap = Heap_.data();
+        const uint32_t v = heap[1];
+        --HeapNextFree_;
+        heap[1] = heap[HeapNextFree_];
+        heapsift::SiftDown(heap, HeapNextFree_, above);
+
+        const double dv = s[v].Dist;
+        for (uint32_t a = offsets[v], end = offsets[v + 1]; a < end; ++a) {
+            const uint32_t n = targets[a];
+            const int32_t cost = s[n].Cost;
+            if (cost < 0)
+                continue;
+            const double candidate = dv + cost;
+            if (candidate < s[n].Dist) {
+                s[n].Dist = candidate;
+                s[n].Prev = v;
+                HeapPush(n);
+            }
+        }
+    }
+}
+
+double TDijkstra::DistanceOf(int index) const
+{
+    if (index < 0 || index >= VertexCount())
+        return InfinityD;
+    return Slots_[std::size_t(index)].Dist;
+}
+
+int TDijkstra::PreviousOf(int index) const
+{
+    if (index < 0 || index >= VertexCount())
+        return -1;
+    const uint32_t prev = Slots_[std::size_t(index)].Prev;
+    return prev == None ? -1 : int(prev);
+}
+
+int TDijkstra::PathSize(int index) const
+{
+    if (index < 0 || index >= VertexCount())
+        return 0;
+    // Bounded by the vertex count so a hand-set cycle of predecessors cannot loop forever.
+    int size = 1;
+    for (int v = PreviousOf(index); v >= 0 && size < VertexCount(); v = PreviousOf(v))
+        ++size;
+    return size;
+}
+
+std::vector<int> TDijkstra::PathTo(int index) const
+{
+    std::vector<int> path;
+    const int size = PathSize(index);
+    path.reserve(std::size_t(size));
+    for (int v = index; int(path.size()) < size; v = PreviousOf(v))
+        path.push_back(v);
+    return path;
+}
