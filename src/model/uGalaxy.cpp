@@ -5,6 +5,7 @@
 #include "model/uSchema.h"
 #include "model/uUserData.h"
 #include "routing/uDijkstra.h"
+#include "routing/uRoute.h"
 
 #include <QElapsedTimer>
 #include <QSqlQuery>
@@ -147,6 +148,7 @@ TGalaxy::TGalaxy(const QString& appFolder, TMapSurface* surface) : AppFolder(app
         Colours->LoadFrom(ColorsFilePath(AppFolder));
     Graph = std::make_unique<TDijkstra>();
     Graph->SetSuspended(true);
+    Graph->SetOnStepCost([this](void* data) { return StepCost(*this, *static_cast<const TSystem*>(data)); });
 }
 
 TGalaxy::~TGalaxy()
