@@ -827,8 +827,14 @@ namespace {
         for (std::size_t i = 0; i < order.size(); ++i)
             order[i] = int(i);
         rng.shuffle(order);
+        // Every universe has at least one of each kind of name and colour.
         const int chineseRegion = rng.below(int(order.size()));
         const int blankColour = rng.below(int(order.size()));
+        const int firstColour = (blankColour + 1) % int(order.size());
+        const int spacedName = rng.below(int(g.systems.size()));
+        int codedName = rng.below(int(g.systems.size()));
+        if (codedName == spacedName)
+            codedName = (codedName + 1) % int(g.systems.size());
 
         IdSequence regionIds(10000001, 0.05, 2);
         IdSequence constellationIds(20000001, 0.02, 2);
@@ -842,7 +848,7 @@ namespace {
                     return names.chinese(regionSuffixes);
                 return rng.chance(0.3) ? names.word() + QLatin1String(pickFrom(rng, regionWords)) : names.word();
             });
-            if (int(k) == blankColour || rng.chance(0.15)) {
+            if (int(k) == blankColour || (int(k) != firstColour && rng.chance(0.15))) {
                 r.color = 0;
             } else {
                 const int red = rng.between(60, 255);
@@ -860,11 +866,12 @@ namespace {
                 for (int si : c.systems) {
                     GenSystem& s = g.systems[std::size_t(si)];
                     s.id = systemIds.take(rng);
-                    const bool coded = s.security < 0 && rng.chance(lawless ? 0.75 : 0.3);
+                    const bool coded = si == codedName || (s.security < 0 && rng.chance(lawless ? 0.75 : 0.3));
+                    const bool spaced = si == spacedName || rng.chance(0.015);
                     s.name = names.unique(systemNames, [&] {
-                        if (coded)
+                        if (coded && si != spacedName)
                             return names.code();
-                        return rng.chance(0.015) ? names.word() + QLatin1Char(' ') + names.word() : names.word();
+                        return spaced ? names.word() + QLatin1Char(' ') + names.word() : names.word();
                     });
                     const double u = rng.uniform();
                     s.luminosity = round4(0.02 + 3.0 * u * u * rng.uniform(0.5, 1.5));
