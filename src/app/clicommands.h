@@ -1,0 +1,102 @@
+#pragma once
+// The commands of qormap-cli: a table of named commands run over a universe loaded read-only from
+// a home folder, and the pieces they are made of (argument parsing, name lookup with suggestions,
+// the route command's result and its text and JSON forms).
+
+#include "model/uDatabase.h"
+#include "model/uGalaxy.h"
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+#include <memory>
+#include <vector>
+
+namespace cli {
+
+constexpr int ExitOk = 0;
+constexpr int ExitError = 1;       // bad usage, unknown names, unreadable files
+constexpr int ExitUnreachable = 2; // the route command found no route
+
+struct TCliContext {
+    QString Home; // the folder holding map.db and custom.db
+    QTextStream& Out;
+    QTextStream& Err;
+};
+
+// One command of the table: adding a command is one entry and its run function.
+struct TCommand {
+    QString Name;
+    QString Arguments; // the synopsis after the name
+    QString Summary;   // one line for the command list
+    QString Details;   // the options, for "COMMAND --help"
+    int (*Run)(const TCliContext& context, const QStringList& args);
+};
+
+const std::vector<TCommand>& Commands();
+
+// Runs a command line (without the program name); defaultHome serves when --home is not given.
+int RunCli(const QStringList& args, const QString& defaultHome, QTextStream& out, QTextStream& err);
+
+// The universe as the commands need it: opened read-only, nothing written to the home folder.
+struct TUniverse {
+    std::unique_ptr<TDbConnection> Map;
+    std::unique_ptr<TDbConnection> Custom; // an empty in-memory user database when custom.db is absent
+    std::unique_ptr<TGalaxy> Galaxy;       // declared last: freed before the connections
+};
+
+// Loads systems, the user's data, the jumps and the route graph, and the stored block thresholds.
+// Stations and agents are not read. Null with error set on failure ("fatal: ..." texts).
+std::unique_ptr<TUniverse> OpenUniverse(const QString& home, QString* error);
+
+// ---- names
+// Levenshtein distance, ignoring case.
+int EditDistance(const QString& a, const QString& b);
+// The system of that name: exact first, otherwise ignoring case; null when none.
+TSystem* FindSystem(const TGalaxy& galaxy, const QString& name);
+// Up to count system names closest to name by edit distance, nearest first, ties by name.
+QStringList ClosestNames(const TGalaxy& galaxy, const QString& name, int count = 5);
+
+// ---- the route command
+struct TRouteRequest {
+    QString From;
+    QString To;
+    QStringList Via;
+    QStringList Avoid;
+    QStringList Block;
+    quint8 Preference = 2; // TGalaxy::SecurityPreference
+    bool Json = false;
+};
+
+// False with error set on bad usage.
+bool ParseRouteArgs(const QStringList& args, TRouteRequest& request, QString* error);
+
+// "shortest", "high", "low" and back; an unknown text gives false.
+QString PreferenceName(quint8 preference);
+bool PreferenceFromName(const QString& name, quint8& preference);
+
+struct TRouteResult {
+    bool Reachable = false;
+    std::vector<TSystem*> Systems; // start first; on failure the legs that succeeded
+    TSystem* LegFrom = nullptr;    // the leg that failed
+    TSystem* LegTo = nullptr;
+};
+
+// Applies the preference and the given exclusions over the stored ones, read again from the custom
+// database (the stricter wins; nothing is stored), and builds the current route through From, the
+// Via systems and To. Every name must be known (see UnknownNames). Throws EDatabaseError when the
+// stored exclusions cannot be read.
+TRouteResult PlanRoute(TGalaxy& galaxy, const TRouteRequest& request);
+
+// Names of the request that no system carries, each once, in the order given.
+QStringList UnknownNames(const TGalaxy& galaxy, const TRouteRequest& request);
+
+// Security as shown: one decimal, never "-0.0".
+QString SecurityText(double security);
+// One line per system (name, security, region), then the number of jumps; or "DESTINATION UNREACHABLE".
+QString RouteText(const TRouteResult& result);
+QJsonObject RouteJson(const TRouteRequest& request, const TRouteResult& result);
+
+} // namespace cli
