@@ -159,6 +159,15 @@ QActionGroup* TMainForm::GroupFor(int number)
     return group;
 }
 
+bool TMainForm::EnableAction(const QString& name, bool enabled)
+{
+    QAction* action = findChild<QAction*>(name, Qt::FindDirectChildrenOnly);
+    if (!action)
+        return false;
+    action->setEnabled(enabled);
+    return true;
+}
+
 void TMainForm::CreateActions()
 {
     const bool check = true;

@@ -88,6 +88,9 @@ public:
         *acWindowSystem, *acWindowRoute, *acWindowDefaultLayout, *acWindowFloat, *acWindowMDI, *acSupportUs,
         *acShowRegions, *acMyStation, *acGroupsSystem, *acGroupsOffice, *acSystemColors, *acCheckUpdate,
         *acRegion3D, *acRegionCentral, *acRegionHot;
+    // Enables or disables the action of that object name ("acSearchSystem", ...); the loaders
+    // open the searches and the region tools this way. False when there is no such action.
+    bool EnableAction(const QString& name, bool enabled);
     // Exclusive groups by their number (1, 2, 3, 4, 6, 34); nullptr for any other number.
     QActionGroup* ActionGroup(int number) const;
 

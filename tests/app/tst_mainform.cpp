@@ -392,14 +392,18 @@ void TestMainForm::menuEntriesWithOwnShortcuts()
         search[i]->trigger();
         QCOMPARE(spy.count(), 1);
     }
+    QVERIFY(form.EnableAction(QStringLiteral("acCIRS"), false));
+    QVERIFY(!form.ools2->actions().value(0)->isEnabled());
+    QVERIFY(form.EnableAction(QStringLiteral("acCIRS"), true));
+    QVERIFY(!form.EnableAction(QStringLiteral("acNoSuchAction"), true));
     const QList<QAction*> tools = form.ools2->actions();
+    QVERIFY(tools[0]->isEnabled());
     QCOMPARE(tools.size(), 3);
     QCOMPARE(tools[0]->text(), form.acCIRS->text());
     QCOMPARE(tools[0]->shortcut(), QKeySequence(Qt::Key_F4));
     QCOMPARE(form.acCIRS->shortcut(), QKeySequence(Qt::Key_F5));
     QCOMPARE(tools[1], form.acShowRegions);
     QCOMPARE(tools[2], form.acRegionCentral);
-    form.acCIRS->setEnabled(true);
     QSignalSpy spy(form.acCIRS, &QAction::triggered);
     tools[0]->trigger();
     QCOMPARE(spy.count(), 1);
