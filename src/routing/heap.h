@@ -44,7 +44,8 @@ inline void SiftDown(T* items, uint32_t nextFree, Above above)
         const uint32_t l = 2 * k;
         if (l >= nextFree)
             break;
-        const uint32_t c = (l + 1 >= nextFree || above(items[l], items[l + 1])) ? l : l + 1;
+        // Arithmetic rather than a branch: which child wins is unpredictable.
+        const uint32_t c = l + uint32_t(l + 1 < nextFree && !above(items[l], items[l + 1]));
         if (!above(items[c], item))
             break;
         items[k] = items[c];

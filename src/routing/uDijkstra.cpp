@@ -3,6 +3,7 @@
 #include "routing/heap.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
 
 namespace {
@@ -161,7 +162,7 @@ int32_t CompareDistance(void* a, void* b)
 }
 
 TDijkstra::TDijkstra()
-    : Heap_(4, 0)
+    : Heap_(4, TEntry { 0, 0 })
 {
     Vertices_.reserve(InitialVertices);
     Data_.reserve(InitialVertices);
@@ -179,8 +180,7 @@ int TDijkstra::AddVertex(std::unique_ptr<TCustomVertex> vertex)
     TCustomVertex* v = vertex.get();
     Data_.push_back(v->Data_);
     Passable_.push_back(v->Passable_);
-    const TSlot slot { v->Distance_, 0, v->Previous_ && v->Previous_->Owner_ == this ? v->Previous_->Index_ : None };
-    Slots_.push_back(slot);
+    Slots_.push_back({ v->Distance_, 0, v->Previous_ && v->Previous_->Owner_ == this ? v->Previous_->Index_ : None });
     Vertices_.push_back(std::move(vertex));
     v->Owner_ = this;
     v->Index_ = index;
@@ -265,35 +265,39 @@ void TDijkstra::Solve(void* startData, std::span<const int32_t> stepCosts)
     Run(uint32_t(start));
 }
 
-void TDijkstra::HeapPush(uint32_t vertex)
+namespace {
+constexpr auto KeyAbove = [](const auto& a, const auto& b) { return a.Key < b.Key; };
+}
+
+void TDijkstra::HeapPush(TEntry entry)
 {
     if (HeapNextFree_ == Heap_.size())
         Heap_.resize(2 * Heap_.size());
-    Heap_[HeapNextFree_] = vertex;
-    const TSlot* s = Slots_.data();
-    heapsift::SiftUp(Heap_.data(), HeapNextFree_, [s](uint32_t a, uint32_t b) { return s[a].Dist < s[b].Dist; });
+    Heap_[HeapNextFree_] = entry;
+    heapsift::SiftUp(Heap_.data(), HeapNextFree_, KeyAbove);
     ++HeapNextFree_;
 }
 
-// Smallest distance first, with the heap's sift rules: a vertex is pushed again on every strict
-// improvement and expanded again when popped again, so equal-cost ties fall exactly as that order
-// dictates. The heap compares the live distances, as the vertices it holds may improve meanwhile.
+// Smallest distance first, with the heap's sift rules, so equal-cost ties fall exactly as that
+// order dictates; only a strict improvement replaces a path. As the price is that of the vertex
+// entered, a vertex's first distance is already its best: pops come in distance order, so a later
+// predecessor is never closer. Hence no vertex improves while it waits in the heap, each waits at
+// most once, and the keys stored in the entries are the vertices' live distances.
 void TDijkstra::Run(uint32_t start)
 {
     TSlot* s = Slots_.data();
     const uint32_t* offsets = Offsets_.data();
     const uint32_t* targets = Targets_.data();
-    const auto above = [s](uint32_t a, uint32_t b) { return s[a].Dist < s[b].Dist; };
 
     s[start].Dist = 0;
     HeapNextFree_ = 1;
-    HeapPush(start);
+    HeapPush({ 0, start });
     while (HeapNextFree_ > 1) {
-        uint32_t* heap = Heap_.data();
-        const uint32_t v = heap[1];
+        TEntry* heap = Heap_.data();
+        const uint32_t v = heap[1].Vertex;
         --HeapNextFree_;
         heap[1] = heap[HeapNextFree_];
-        heapsift::SiftDown(heap, HeapNextFree_, above);
+        heapsift::SiftDown(heap, HeapNextFree_, KeyAbove);
 
         const double dv = s[v].Dist;
         for (uint32_t a = offsets[v], end = offsets[v + 1]; a < end; ++a) {
@@ -305,7 +309,7 @@ void TDijkstra::Run(uint32_t start)
             if (candidate < s[n].Dist) {
                 s[n].Dist = candidate;
                 s[n].Prev = v;
-                HeapPush(n);
+                HeapPush({ std::bit_cast<uint64_t>(candidate), n });
             }
         }
     }

@@ -117,13 +117,15 @@ public:
     TCustomVertex* GetVertex(int index) const;
     int VertexCount() const { return int(Vertices_.size()); }
 
+    // The price of entering the vertex carrying data; a negative price counts as 0.
     const TStepCost& OnStepCost() const { return OnStepCost_; }
     void SetOnStepCost(TStepCost onStepCost) { OnStepCost_ = std::move(onStepCost); }
     bool Suspended() const { return Suspended_; }
     void SetSuspended(bool suspended) { Suspended_ = suspended; }
 
-    // Cheapest paths from the first vertex whose Data is startData to every vertex it reaches.
-    // Does nothing while suspended. A start no vertex carries raises after every vertex is reset.
+    // Cheapest paths from the first vertex whose Data is startData to every vertex it reaches; the
+    // start's own price is never counted and impassable vertices are never entered. Does nothing
+    // while suspended. A start no vertex carries, or no OnStepCost, raises after every vertex is reset.
     void Solve(void* startData);
     // The same with the step costs handed in by vertex index (one per vertex); OnStepCost is not asked.
     void Solve(void* startData, std::span<const int32_t> stepCosts);
@@ -134,7 +136,7 @@ public:
     int IndexOfData(void* data) const; // -1 when no vertex carries it
 
     // Results of the last solve by vertex index.
-    double DistanceOf(int index) const; // exact path cost; +infinity when unreached
+    double DistanceOf(int index) const; // exact cost; +infinity when unreached
     int PreviousOf(int index) const;    // -1 at the start and for unreached vertices
     std::vector<int> PathTo(int index) const; // the Previous chain: destination first, start last
     int PathSize(int index) const;            // number of vertices on that chain
@@ -145,16 +147,24 @@ private:
     static constexpr uint32_t None = UINT32_MAX;
     static constexpr int32_t Impassable = -1;
 
-    // Per vertex: what the heap compares, the entering cost of this solve, the predecessor.
+    // Per vertex: its distance (exact: integer sums stay exact in a double, where single precision
+    // would round large ones into false ties), its entering cost in this solve, its predecessor.
     struct TSlot {
         double Dist;
         int32_t Cost;
         uint32_t Prev;
     };
 
+    // A heap entry carries its vertex's distance by its bit pattern, which orders the same as the
+    // value for the non-negative distances a solve produces.
+    struct TEntry {
+        uint64_t Key;
+        uint32_t Vertex;
+    };
+
     int32_t StartIndexOrThrow(void* startData);
     void Run(uint32_t start);
-    void HeapPush(uint32_t vertex);
+    void HeapPush(TEntry entry);
 
     std::vector<std::unique_ptr<TCustomVertex>> Vertices_;
     std::vector<void*> Data_;
@@ -162,7 +172,7 @@ private:
     std::vector<TSlot> Slots_;
     std::vector<uint32_t> Offsets_;
     std::vector<uint32_t> Targets_;
-    std::vector<uint32_t> Heap_; // slot 0 unused, kept between solves
+    std::vector<TEntry> Heap_; // slot 0 unused, kept between solves
     uint32_t HeapNextFree_ = 1;
     bool Dirty_ = true;
     bool Suspended_ = false;

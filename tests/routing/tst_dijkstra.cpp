@@ -188,6 +188,7 @@ private slots:
     void pathCostCountsEveryEnteredVertexButTheStart();
     void equalCostTieFollowsHeapOrder();
     void laterEqualPathDoesNotReplace();
+    void largeCostsAddUpExactly();
     void impassableVertexIsNeverEntered();
     void impassableStartIsStillExpanded();
     void unreachableTarget();
@@ -371,6 +372,23 @@ void TestDijkstra::laterEqualPathDoesNotReplace()
     g.solve(S);
     QCOMPARE(g.graph.DistanceOf(T), 1.0);
     QCOMPARE(g.graph.PreviousOf(T), int(B));
+}
+
+// Past 2^24 single precision rounds 16777219 up to 16777220, which would let the later of two
+// equal paths through A and C look cheaper; the sums stay exact, so the first one stays.
+void TestDijkstra::largeCostsAddUpExactly()
+{
+    enum { S, A, C, B };
+    TestGraph g(4);
+    g.cost = { 0, 16777218, 16777218, 1 };
+    g.link(S, A);
+    g.link(S, C);
+    g.link(A, B);
+    g.link(C, B);
+    g.solve(S);
+    QCOMPARE(g.graph.DistanceOf(B), 16777219.0);
+    QCOMPARE(g.graph.PreviousOf(B), int(A));
+    QCOMPARE(g.vertex(B)->Distance(), 16777220.0f);
 }
 
 void TestDijkstra::impassableVertexIsNeverEntered()
