@@ -294,10 +294,10 @@ bool TLoaderThread::Stopping() const { return m_galaxy.ShuttingDown || isInterru
 
 void TLoaderThread::Finish(QString error)
 {
-    {
-        std::lock_guard lock(m_lock);
-        m_error = std::move(error);
-    }
+    // Raised under the lock, so that whoever takes it next also sees this thread's last touch
+    // of the object.
+    std::lock_guard lock(m_lock);
+    m_error = std::move(error);
     emit Done();
 }
 
