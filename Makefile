@@ -37,7 +37,8 @@ build-tsan/build.ninja: | deps
 
 # Only the threaded tests: the rest gain nothing from ThreadSanitizer.
 test-tsan: deps build-tsan/build.ninja
-	cmake --build build-tsan -j $(JOBS)
+	cmake --build build-tsan -j $(JOBS) --target qormap_fixtures \
+	    $$(cd build-tsan && ctest -N -L threads | awk '/Test +#/ {print $$3}')
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp" \
 	    ctest --output-on-failure -L threads -j $(JOBS)
 
