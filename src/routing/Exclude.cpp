@@ -7,7 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TExcludeForm::TExcludeForm(QWidget* parent) : QDialog(parent)
+TExcludeForm::TExcludeForm(QWidget* parent)
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("ExcludeForm"));
     setWindowTitle(QStringLiteral("排除星系"));
@@ -48,7 +49,11 @@ void TExcludeForm::Setup(const QString& systemName, const TExclusionPreset& pres
 
 TExclusionType TExcludeForm::Type() const
 {
-    return edType->currentIndex() == int(TExclusionType::Block) ? TExclusionType::Block : TExclusionType::Avoid;
+    return edType->currentIndex() == int(TExclusionType::Block) ? TExclusionType::Block
+                                                                : TExclusionType::Avoid;
 }
 
-QString TExcludeForm::Reason() const { return edDescription->text(); }
+QString TExcludeForm::Reason() const
+{
+    return edDescription->text();
+}

@@ -15,7 +15,8 @@
 #include <algorithm>
 #include <exception>
 
-TLoadRouteForm::TLoadRouteForm(QWidget* parent) : QDialog(parent)
+TLoadRouteForm::TLoadRouteForm(QWidget* parent)
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("LoadRouteForm"));
     setWindowTitle(QStringLiteral("载入航线"));
@@ -120,7 +121,8 @@ TRoute* TLoadRouteForm::SelectedRoute() const
 
 void TLoadRouteForm::DeleteRoute(TRoute* route)
 {
-    const auto it = std::find_if(m_routes.begin(), m_routes.end(), [route](const auto& r) { return r.get() == route; });
+    const auto it
+        = std::find_if(m_routes.begin(), m_routes.end(), [route](const auto& r) { return r.get() == route; });
     if (it == m_routes.end() || !m_galaxy)
         return;
     userdata::DeleteRoute(m_galaxy->CustomConnection, route->ID);

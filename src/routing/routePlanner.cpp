@@ -42,7 +42,10 @@ public:
     TBusyCursor& operator=(const TBusyCursor&) = delete;
 };
 
-QVariant SystemData(TSystem* system) { return QVariant::fromValue(static_cast<void*>(system)); }
+QVariant SystemData(TSystem* system)
+{
+    return QVariant::fromValue(static_cast<void*>(system));
+}
 
 QToolButton* SpeedButton(QWidget* parent, const char* name, QStyle::StandardPixmap icon, const QString& hint)
 {
@@ -71,7 +74,8 @@ QTreeWidget* ReportList(QWidget* parent, const char* name, const QStringList& co
 
 // ---------------------------------------------------------------- TPlanListBox
 
-TPlanListBox::TPlanListBox(QWidget* parent) : QListWidget(parent)
+TPlanListBox::TPlanListBox(QWidget* parent)
+    : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setDragEnabled(true);
@@ -126,7 +130,8 @@ void TPlanListBox::dropEvent(QDropEvent* event)
 
 // ---------------------------------------------------------------- TRouteForm
 
-TRouteForm::TRouteForm(QWidget* parent) : QWidget(parent)
+TRouteForm::TRouteForm(QWidget* parent)
+    : QWidget(parent)
 {
     setObjectName(QStringLiteral("RouteForm"));
     setWindowTitle(QStringLiteral("航线面板"));
@@ -142,14 +147,20 @@ TRouteForm::TRouteForm(QWidget* parent) : QWidget(parent)
     pages->addTab(TabSheet2, QStringLiteral("排除列表"));
     pages->setCurrentWidget(tabPlanner);
 
-    SpeedButton1 = SpeedButton(tabPlanner, "SpeedButton1", QStyle::SP_TrashIcon, QStringLiteral("删除所有航标"));
-    SpeedButton5 = SpeedButton(tabPlanner, "SpeedButton5", QStyle::SP_DialogSaveButton, QStringLiteral("保存航线"));
-    SpeedButton6 = SpeedButton(tabPlanner, "SpeedButton6", QStyle::SP_DialogOpenButton, QStringLiteral("载入航线"));
-    SpeedButton7 = SpeedButton(tabPlanner, "SpeedButton7", QStyle::SP_BrowserReload, QStringLiteral("优化航线"));
-    SpeedButton2 = SpeedButton(tabPlanner, "SpeedButton2", QStyle::SP_MediaPlay, QStringLiteral("计算和显示航线"));
-    SpeedButton3 = SpeedButton(tabPlanner, "SpeedButton3", QStyle::SP_FileDialogContentsView,
-        QStringLiteral("显示航线"));
-    SpeedButton4 = SpeedButton(tabPlanner, "SpeedButton4", QStyle::SP_DialogResetButton, QStringLiteral("清除航线"));
+    SpeedButton1
+        = SpeedButton(tabPlanner, "SpeedButton1", QStyle::SP_TrashIcon, QStringLiteral("删除所有航标"));
+    SpeedButton5
+        = SpeedButton(tabPlanner, "SpeedButton5", QStyle::SP_DialogSaveButton, QStringLiteral("保存航线"));
+    SpeedButton6
+        = SpeedButton(tabPlanner, "SpeedButton6", QStyle::SP_DialogOpenButton, QStringLiteral("载入航线"));
+    SpeedButton7
+        = SpeedButton(tabPlanner, "SpeedButton7", QStyle::SP_BrowserReload, QStringLiteral("优化航线"));
+    SpeedButton2
+        = SpeedButton(tabPlanner, "SpeedButton2", QStyle::SP_MediaPlay, QStringLiteral("计算和显示航线"));
+    SpeedButton3 = SpeedButton(
+        tabPlanner, "SpeedButton3", QStyle::SP_FileDialogContentsView, QStringLiteral("显示航线"));
+    SpeedButton4
+        = SpeedButton(tabPlanner, "SpeedButton4", QStyle::SP_DialogResetButton, QStringLiteral("清除航线"));
     connect(SpeedButton1, &QToolButton::clicked, this, &TRouteForm::SpeedButton1Click);
     connect(SpeedButton2, &QToolButton::clicked, this, &TRouteForm::SpeedButton2Click);
     connect(SpeedButton3, &QToolButton::clicked, this, &TRouteForm::SpeedButton3Click);
@@ -176,8 +187,8 @@ TRouteForm::TRouteForm(QWidget* parent) : QWidget(parent)
     connect(routelist, &QTreeWidget::itemSelectionChanged, this, &TRouteForm::routelistSelectItem);
     connect(routelist, &QTreeWidget::itemDoubleClicked, this, &TRouteForm::routelistDblClick);
 
-    excludeList = ReportList(TabSheet2, "excludeList",
-        { QStringLiteral("星系"), QStringLiteral("类型"), QStringLiteral("原因") });
+    excludeList = ReportList(
+        TabSheet2, "excludeList", { QStringLiteral("星系"), QStringLiteral("类型"), QStringLiteral("原因") });
     excludeList->setSelectionBehavior(QAbstractItemView::SelectRows);
     excludeList->installEventFilter(this);
     connect(excludeList, &QTreeWidget::itemSelectionChanged, this, &TRouteForm::excludeListSelectItem);
@@ -186,26 +197,28 @@ TRouteForm::TRouteForm(QWidget* parent) : QWidget(parent)
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     Delete1 = PopupMenu1->addAction(QStringLiteral("删除"), this, &TRouteForm::Delete1Click);
-    Selectonmap1 = PopupMenu1->addAction(QStringLiteral("在地图上显示"), this, &TRouteForm::Selectonmap1Click);
+    Selectonmap1
+        = PopupMenu1->addAction(QStringLiteral("在地图上显示"), this, &TRouteForm::Selectonmap1Click);
     PopupMenu1->addSeparator();
-    addtoexcludelist1 = PopupMenu1->addAction(QStringLiteral("加入排除列表"), this,
-        &TRouteForm::addtoexcludelist1Click);
+    addtoexcludelist1
+        = PopupMenu1->addAction(QStringLiteral("加入排除列表"), this, &TRouteForm::addtoexcludelist1Click);
     connect(planList, &QWidget::customContextMenuRequested, this,
         [this](const QPoint& pos) { PopupMenu1->popup(planList->viewport()->mapToGlobal(pos)); });
 
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
-    Selectonmap2 = PopupMenu2->addAction(QStringLiteral("在地图上显示"), this, &TRouteForm::Selectonmap2Click);
+    Selectonmap2
+        = PopupMenu2->addAction(QStringLiteral("在地图上显示"), this, &TRouteForm::Selectonmap2Click);
     PopupMenu2->addSeparator();
-    AddtoExcludelist2 = PopupMenu2->addAction(QStringLiteral("加入排除列表"), this,
-        &TRouteForm::AddtoExcludelist2Click);
+    AddtoExcludelist2
+        = PopupMenu2->addAction(QStringLiteral("加入排除列表"), this, &TRouteForm::AddtoExcludelist2Click);
     connect(routelist, &QWidget::customContextMenuRequested, this,
         [this](const QPoint& pos) { PopupMenu2->popup(routelist->viewport()->mapToGlobal(pos)); });
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(0);
-    for (QToolButton* b : { SpeedButton1, SpeedButton5, SpeedButton6, SpeedButton7, SpeedButton2, SpeedButton3,
-             SpeedButton4 })
+    for (QToolButton* b :
+        { SpeedButton1, SpeedButton5, SpeedButton6, SpeedButton7, SpeedButton2, SpeedButton3, SpeedButton4 })
         buttons->addWidget(b);
     buttons->addStretch();
     auto* splitter = new QSplitter(Qt::Vertical, tabPlanner);
@@ -244,7 +257,10 @@ void TRouteForm::SetGalaxy(TGalaxy* galaxy)
     LoadRouteForm->SetGalaxy(galaxy);
 }
 
-bool TRouteForm::Guarded(const std::function<void()>& action) { return RunReported(action, ShowMessage); }
+bool TRouteForm::Guarded(const std::function<void()>& action)
+{
+    return RunReported(action, ShowMessage);
+}
 
 bool TRouteForm::DeferWhileOptimising(std::function<void()> command)
 {
@@ -263,7 +279,8 @@ void TRouteForm::RefreshPlanList()
     planList->clear();
     for (const TPlanEntry& entry : m_plan.Entries()) {
         auto* item = new QListWidgetItem(entry.System ? entry.System->Name : QString(), planList);
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsDragEnabled);
+        item->setFlags(
+            Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsDragEnabled);
         item->setCheckState(entry.Fixed ? Qt::Checked : Qt::Unchecked);
         item->setData(Qt::UserRole, SystemData(entry.System));
     }
@@ -279,11 +296,20 @@ void TRouteForm::PlanCommand(TSystem* system, void (TPlan::*command)(TSystem*))
     Recalculate(false);
 }
 
-void TRouteForm::SetStart(TSystem* system) { PlanCommand(system, &TPlan::SetStart); }
+void TRouteForm::SetStart(TSystem* system)
+{
+    PlanCommand(system, &TPlan::SetStart);
+}
 
-void TRouteForm::SetEnd(TSystem* system) { PlanCommand(system, &TPlan::SetEnd); }
+void TRouteForm::SetEnd(TSystem* system)
+{
+    PlanCommand(system, &TPlan::SetEnd);
+}
 
-void TRouteForm::AddWaypoint(TSystem* system) { PlanCommand(system, &TPlan::AddWaypoint); }
+void TRouteForm::AddWaypoint(TSystem* system)
+{
+    PlanCommand(system, &TPlan::AddWaypoint);
+}
 
 void TRouteForm::SetPlanEntries(std::vector<TPlanEntry> entries)
 {
@@ -293,7 +319,10 @@ void TRouteForm::SetPlanEntries(std::vector<TPlanEntry> entries)
     RefreshPlanList();
 }
 
-std::unique_ptr<TRoute> TRouteForm::BuildPlanRoute() const { return ::BuildPlanRoute(m_plan); }
+std::unique_ptr<TRoute> TRouteForm::BuildPlanRoute() const
+{
+    return ::BuildPlanRoute(m_plan);
+}
 
 void TRouteForm::LoadPlan(const TRoute& route)
 {
@@ -479,7 +508,10 @@ void TRouteForm::SpeedButton2Click()
     Recalculate(true);
 }
 
-void TRouteForm::SpeedButton3Click() { ZoomToRoute(); }
+void TRouteForm::SpeedButton3Click()
+{
+    ZoomToRoute();
+}
 
 void TRouteForm::SpeedButton4Click()
 {
@@ -531,7 +563,10 @@ void TRouteForm::planListClick()
         Host.ShowSystemProps(system);
 }
 
-void TRouteForm::planListDblClick() { Selectonmap1Click(); }
+void TRouteForm::planListDblClick()
+{
+    Selectonmap1Click();
+}
 
 void TRouteForm::Selectonmap1Click()
 {
@@ -545,19 +580,24 @@ void TRouteForm::Selectonmap2Click()
         CentreOn(*m_galaxy, system);
 }
 
-void TRouteForm::routelistDblClick() { Selectonmap2Click(); }
+void TRouteForm::routelistDblClick()
+{
+    Selectonmap2Click();
+}
 
 void TRouteForm::routelistSelectItem()
 {
     const QList<QTreeWidgetItem*> selected = routelist->selectedItems();
-    if (TSystem* system = selected.isEmpty() ? nullptr : ItemSystem(selected.first()); system && Host.ShowSystemProps)
+    if (TSystem* system = selected.isEmpty() ? nullptr : ItemSystem(selected.first());
+        system && Host.ShowSystemProps)
         Host.ShowSystemProps(system);
 }
 
 void TRouteForm::excludeListSelectItem()
 {
     const QList<QTreeWidgetItem*> selected = excludeList->selectedItems();
-    if (TSystem* system = selected.isEmpty() ? nullptr : ItemSystem(selected.first()); system && Host.ShowSystemProps)
+    if (TSystem* system = selected.isEmpty() ? nullptr : ItemSystem(selected.first());
+        system && Host.ShowSystemProps)
         Host.ShowSystemProps(system);
 }
 
@@ -603,7 +643,10 @@ bool TRouteForm::eventFilter(QObject* watched, QEvent* event)
 
 // ---- drag and drop
 
-void TRouteForm::planListStartDrag(int index) { m_dragIndex = index; }
+void TRouteForm::planListStartDrag(int index)
+{
+    m_dragIndex = index;
+}
 
 bool TRouteForm::planListDragOver(QObject* source, int row)
 {

@@ -23,10 +23,10 @@ class TLoadRouteForm;
 
 // What the planner asks of the windows around it; unset members are skipped.
 struct TRouteFormHost {
-    std::function<void(TSystem*)> ShowSystemProps;  // the system inspector shows the system
-    std::function<void()> RefreshScene;             // the 3D region view shows the new route
+    std::function<void(TSystem*)> ShowSystemProps; // the system inspector shows the system
+    std::function<void()> RefreshScene; // the 3D region view shows the new route
     std::function<void(const QString&)> StatusText; // the main window's second status panel, repainted
-    std::function<void()> RepaintMain;              // the main window repaints
+    std::function<void()> RepaintMain; // the main window repaints
 };
 
 // The plan's list box: check marks, and drag and drop within itself, handed to the form.
@@ -35,9 +35,9 @@ class TPlanListBox : public QListWidget {
 public:
     explicit TPlanListBox(QWidget* parent = nullptr);
 
-    std::function<void(int)> OnStartDrag;              // index of the entry dragged
-    std::function<bool(QObject*, int)> OnDragOver;     // source, row under the mouse (-1: none)
-    std::function<void(int)> OnDragDrop;               // row under the mouse (-1: none)
+    std::function<void(int)> OnStartDrag; // index of the entry dragged
+    std::function<bool(QObject*, int)> OnDragOver; // source, row under the mouse (-1: none)
+    std::function<void(int)> OnDragDrop; // row under the mouse (-1: none)
 
 protected:
     void startDrag(Qt::DropActions supportedActions) override;

@@ -65,7 +65,8 @@ bool TPermuter::Next(TRoute& candidate)
 
 // ---------------------------------------------------------------- TLegTable
 
-TLegTable::TLegTable(TGalaxy& galaxy, std::span<TSystem* const> systems) : m_galaxy(galaxy)
+TLegTable::TLegTable(TGalaxy& galaxy, std::span<TSystem* const> systems)
+    : m_galaxy(galaxy)
 {
     for (TSystem* system : systems)
         if (!m_index.contains(system)) {
@@ -78,7 +79,10 @@ TLegTable::TLegTable(TGalaxy& galaxy, std::span<TSystem* const> systems) : m_gal
     m_state = RoutingState();
 }
 
-int TLegTable::IndexOf(const TSystem* system) const { return m_index.value(system, -1); }
+int TLegTable::IndexOf(const TSystem* system) const
+{
+    return m_index.value(system, -1);
+}
 
 quint64 TLegTable::RoutingState() const
 {
@@ -178,14 +182,20 @@ std::vector<TSystem*> SystemsOf(const std::vector<TRoute::Line>& lines)
     return systems;
 }
 
-bool IsFixed(const TRoute::Line& line) { return line.Entry && line.Entry->Fixed; }
+bool IsFixed(const TRoute::Line& line)
+{
+    return line.Entry && line.Entry->Fixed;
+}
 
 // Measures candidates between the anchors of one segment, by either method.
 class TCandidateMeasure {
 public:
     TCandidateMeasure(TGalaxy& galaxy, const TOptimiseOptions& options, const std::vector<TRoute::Line>& head,
         const std::vector<TRoute::Line>& tail, const TRoute& order)
-        : m_galaxy(galaxy), m_options(options), m_head(head), m_tail(tail)
+        : m_galaxy(galaxy)
+        , m_options(options)
+        , m_head(head)
+        , m_tail(tail)
     {
         if (options.Method != TOptimiseMethod::LegTable)
             return;
@@ -382,15 +392,22 @@ TRoute OptimisePlan(TGalaxy& galaxy, const TRoute& plan, const TOptimiseOptions&
 
 // ---------------------------------------------------------------- texts
 
-QString OptimisingText() { return QStringLiteral("optimizing.."); }
+QString OptimisingText()
+{
+    return QStringLiteral("optimizing..");
+}
 
-QString OptimiseProgressText(qint32 jumps) { return QStringLiteral("optimizing, current best: %1").arg(jumps); }
+QString OptimiseProgressText(qint32 jumps)
+{
+    return QStringLiteral("optimizing, current best: %1").arg(jumps);
+}
 
 QString OptimiseTimeText(qint64 milliseconds)
 {
     // All the seconds, not those within the minute: a run of 65 s must not read as 5 s.
     const qint64 ms = std::max<qint64>(milliseconds, 0);
-    const QString seconds = QStringLiteral("%1.%2").arg(ms / 1000, 2, 10, QLatin1Char('0')).arg(ms % 1000, 3, 10,
-        QLatin1Char('0'));
+    const QString seconds = QStringLiteral("%1.%2")
+                                .arg(ms / 1000, 2, 10, QLatin1Char('0'))
+                                .arg(ms % 1000, 3, 10, QLatin1Char('0'));
     return QStringLiteral("优化航线使用了%1秒").arg(seconds);
 }

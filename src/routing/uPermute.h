@@ -19,12 +19,12 @@ public:
     // LogFileName is permute.log in appFolder.
     explicit TPermuter(const QString& appFolder = QString());
 
-    TRoute Base;    // the order of the current pass
+    TRoute Base; // the order of the current pass
     TRoute Current; // the candidate last produced
     qint32 MoveFrom = 0;
     qint32 MoveTo = 0;
     qint32 StepCount = 0; // candidates since the last Restart
-    quint8 Mode = 0;      // 0 = move mode; no other mode produces candidates
+    quint8 Mode = 0; // 0 = move mode; no other mode produces candidates
     bool Logging = false; // diagnostic log; the optimiser keeps it off
     QStringList LogLines;
     QString LogFileName;
@@ -107,6 +107,6 @@ TRoute OptimisePlan(TGalaxy& galaxy, const TRoute& plan, const TOptimiseOptions&
 qint32 FullRouteLength(TGalaxy& galaxy, const TRoute& route);
 
 // Status texts of the optimise button.
-QString OptimisingText();                  // "optimizing.."
+QString OptimisingText(); // "optimizing.."
 QString OptimiseProgressText(qint32 jumps); // "optimizing, current best: 12"
 QString OptimiseTimeText(qint64 milliseconds);

@@ -14,9 +14,15 @@ std::vector<TSystem*> TPlan::Systems() const
     return systems;
 }
 
-void TPlan::SetStart(TSystem* system) { m_entries.insert(m_entries.begin(), { system, true }); }
+void TPlan::SetStart(TSystem* system)
+{
+    m_entries.insert(m_entries.begin(), { system, true });
+}
 
-void TPlan::SetEnd(TSystem* system) { m_entries.push_back({ system, true }); }
+void TPlan::SetEnd(TSystem* system)
+{
+    m_entries.push_back({ system, true });
+}
 
 void TPlan::AddWaypoint(TSystem* system)
 {

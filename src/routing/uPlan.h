@@ -67,14 +67,14 @@ enum class TExclusionType : quint8 { Avoid = 0, Block = 1 }; // the exclude dial
 // One line of the exclusion list.
 struct TExclusion {
     TSystem* System = nullptr;
-    QString Type;   // "block" or "avoid"
+    QString Type; // "block" or "avoid"
     QString Reason;
 };
 
 // "block" for the blocked threshold, else "avoid".
 QString ExclusionTypeText(qint32 threshold);
 TExclusionType ExclusionTypeOf(const QString& typeText); // "avoid" is Avoid, anything else Block
-qint32 ThresholdOf(TExclusionType type);                 // 10 or 2147483647
+qint32 ThresholdOf(TExclusionType type); // 10 or 2147483647
 
 // RefreshExcludeList without the window: reloads every block threshold from the custom database
 // and lists the systems above 1 in system-list order with their type and stored reason.

@@ -73,7 +73,8 @@ struct Net {
 
 // S0 - S1 - ... - S(count-1), ready to route.
 struct LineNet : Net {
-    explicit LineNet(int count) : Net(count)
+    explicit LineNet(int count)
+        : Net(count)
     {
         line(0, count - 1);
         finish();
@@ -140,7 +141,8 @@ void TestPermute::candidatesInMoveOrder()
     Net net(3);
     TPermuter permuter;
     QCOMPARE(permuter.Restart(0, net.plan("0 1 2")), 9);
-    const QStringList expected { "0 1 2", "1 0 2", "1 2 0", "1 0 2", "0 1 2", "0 2 1", "2 0 1", "0 2 1", "0 1 2" };
+    const QStringList expected { "0 1 2", "1 0 2", "1 2 0", "1 0 2", "0 1 2", "0 2 1", "2 0 1", "0 2 1",
+        "0 1 2" };
     TRoute candidate;
     QStringList produced;
     while (permuter.Next(candidate))
@@ -351,7 +353,9 @@ void TestPermute::legTableEqualsFullRoutesOnRandomPlans()
         for (int i = 0; i < count; ++i) {
             net.s[std::size_t(i)]->Security = random.bounded(11) / 10.0;
             const int kind = random.bounded(12);
-            net.s[std::size_t(i)]->BlockThreshold = kind == 0 ? AvoidedThreshold : kind == 1 ? BlockedThreshold : 1;
+            net.s[std::size_t(i)]->BlockThreshold = kind == 0 ? AvoidedThreshold
+                : kind == 1                                   ? BlockedThreshold
+                                                              : 1;
         }
         const int split = 24;
         for (int i = 1; i < split; ++i)

@@ -230,7 +230,8 @@ void TestPlan::exclusionTypes()
     QFETCH(int, threshold);
     QFETCH(QString, text);
     QCOMPARE(ExclusionTypeText(threshold), text);
-    QCOMPARE(ThresholdOf(ExclusionTypeOf(text)), text == QLatin1String("block") ? BlockedThreshold : AvoidedThreshold);
+    QCOMPARE(ThresholdOf(ExclusionTypeOf(text)),
+        text == QLatin1String("block") ? BlockedThreshold : AvoidedThreshold);
     QCOMPARE(ExclusionTypeOf(QStringLiteral("anything")), TExclusionType::Block);
 }
 
@@ -240,7 +241,8 @@ void TestPlan::exclusionListReadsThresholdsAndReasons()
     QVERIFY2(u.ok(), qPrintable(u.error));
     QVERIFY(u.query("delete from systemBlocks") != QLatin1String("error"));
     // Rows in another order than the system list; one for a system the map lacks.
-    u.query("insert into systemBlocks (systemID, tresHold, description) values (30000010, 2147483647, 'pirates')");
+    u.query("insert into systemBlocks (systemID, tresHold, description) values (30000010, 2147483647, "
+            "'pirates')");
     u.query("insert into systemBlocks (systemID, tresHold, description) values (30000002, 10, 'slow')");
     u.query("insert into systemBlocks (systemID, tresHold, description) values (30000014, 10, 'gone')");
     u.query("insert into systemBlocks (systemID, tresHold, description) values (30000003, 1, 'normal')");

@@ -69,8 +69,9 @@ struct Planner {
     {
         form.ExecExclude = [type, reason, opened](TExcludeForm& dialog) {
             if (opened)
-                *opened << dialog.edSystem->text() + QLatin1Char('/') + QString::number(dialog.edType->currentIndex())
-                        + QLatin1Char('/') + dialog.edDescription->text();
+                *opened << dialog.edSystem->text() + QLatin1Char('/')
+                        + QString::number(dialog.edType->currentIndex()) + QLatin1Char('/')
+                        + dialog.edDescription->text();
             dialog.edType->setCurrentIndex(int(type));
             dialog.edDescription->setText(reason);
             return true;
@@ -115,9 +116,12 @@ void TestRoutePlanner::componentsAndHints()
     Planner p;
     QVERIFY2(p.u.ok(), qPrintable(p.u.error));
     const QList<std::pair<QToolButton*, QString>> hints {
-        { p.form.SpeedButton1, "删除所有航标" }, { p.form.SpeedButton5, "保存航线" },
-        { p.form.SpeedButton6, "载入航线" }, { p.form.SpeedButton7, "优化航线" },
-        { p.form.SpeedButton2, "计算和显示航线" }, { p.form.SpeedButton3, "显示航线" },
+        { p.form.SpeedButton1, "删除所有航标" },
+        { p.form.SpeedButton5, "保存航线" },
+        { p.form.SpeedButton6, "载入航线" },
+        { p.form.SpeedButton7, "优化航线" },
+        { p.form.SpeedButton2, "计算和显示航线" },
+        { p.form.SpeedButton3, "显示航线" },
         { p.form.SpeedButton4, "清除航线" },
     };
     for (const auto& [button, hint] : hints)
@@ -411,7 +415,7 @@ void TestRoutePlanner::optimiseReordersAndDefersPlanCommands()
             && !p.form.SpeedButton7->isEnabled();
         if (best.size() == 1) {
             p.form.SetStart(p.sys("Glint")); // waits for the end of the run
-            p.form.SpeedButton7Click();      // ignored while running
+            p.form.SpeedButton7Click(); // ignored while running
         }
     };
     p.form.SpeedButton7Click();
