@@ -95,33 +95,40 @@ TMapFrame::~TMapFrame() { FlushPixels(); }
 
 void TMapFrame::PrepareSystems()
 {
-    const std::size_t n = std::size_t(Galaxy.Systems.Count());
-    Renderer.Points.resize(n);
-    Renderer.Visible.resize(n);
-    std::size_t i = 0;
-    for (const auto& e : Galaxy.Systems) {
-        const TSystem& s = *e.Object;
-        const QPoint p = Projection.ToScreen(s);
-        Renderer.Points[i] = p;
-        Renderer.Visible[i] = s.Region && s.Region->Visible && Projection.OnSurface(p);
-        ++i;
+    std::vector<TMapRenderer::TSystemInfo>& infos = Renderer.Systems;
+    infos.resize(std::size_t(Galaxy.Systems.Count()));
+    m_jumpTotal = 0;
+    const int count = Galaxy.Systems.Count();
+    constexpr int ahead = 8; // the systems lie scattered on the heap: ask for them early
+    for (int i = 0; i < count; ++i) {
+        if (i + ahead < count) {
+            const char* next = reinterpret_cast<const char*>(Galaxy.Systems.Object(i + ahead));
+            __builtin_prefetch(next);
+            __builtin_prefetch(next + 64);
+            __builtin_prefetch(next + 128);
+        }
+        const TSystem& s = *Galaxy.Systems.Object(i);
+        TMapRenderer::TSystemInfo& info = infos[std::size_t(i)];
+        info.System = &s;
+        info.Region = s.Region;
+        info.Constellation = s.Constellation;
+        info.Point = Projection.ToScreen(s);
+        info.SecurityColour = s.SecurityColour;
+        info.Visible = s.Region && s.Region->Visible && Projection.OnSurface(info.Point);
+        m_jumpTotal += qint64(s.Jumps.size());
     }
 }
 
 QPoint TMapFrame::Point(const TSystem& system) const
 {
-    const std::size_t i = std::size_t(system.ListIndex);
-    if (i < Renderer.Points.size() && Galaxy.Systems.Object(int(i)) == &system)
-        return Renderer.Points[i];
-    return Projection.ToScreen(system);
+    const TMapRenderer::TSystemInfo* info = Info(system);
+    return info ? info->Point : Projection.ToScreen(system);
 }
 
 bool TMapFrame::Visible(const TSystem& system) const
 {
-    const std::size_t i = std::size_t(system.ListIndex);
-    if (i < Renderer.Visible.size() && Galaxy.Systems.Object(int(i)) == &system)
-        return Renderer.Visible[i] != 0;
-    return IsVisible(system, Projection);
+    const TMapRenderer::TSystemInfo* info = Info(system);
+    return info ? info->Visible : IsVisible(system, Projection);
 }
 
 void TMapFrame::ApplyPen(TColor colour, int width, Qt::PenStyle style)
@@ -275,29 +282,44 @@ void ClearSurface(TMapFrame& frame)
         QColor(ToRgb(frame.Colours.Galaxy)));
 }
 
+namespace {
+
+void DrawSystemAt(TMapFrame& frame, const TSystem& system, bool visible, QPoint p, TColor colour, bool isRoute,
+    bool showName, TColor innerColour, TColor textColour);
+
+} // namespace
+
 void DrawSystems(TMapFrame& frame)
 {
     const TGalaxy& g = frame.Galaxy;
-    for (const auto& e : g.Systems) {
-        const TSystem& s = *e.Object;
+    for (const TMapRenderer::TSystemInfo& s : frame.Renderer.Systems) {
         if (!s.Region || !s.Region->Visible)
             continue;
         const TColor c = g.SystemColourMode == 0 ? s.Region->Colour : s.SecurityColour;
-        DrawSystem(frame, s, c, false, g.AlwaysNames, c, c);
+        DrawSystemAt(frame, *s.System, s.Visible, s.Point, c, false, g.AlwaysNames, c, c);
     }
 }
 
 void DrawSystem(TMapFrame& frame, const TSystem& system, TColor colour, bool isRoute, bool showName,
     TColor innerColour, TColor textColour)
 {
+    const TMapRenderer::TSystemInfo* info = frame.Info(system);
+    DrawSystemAt(frame, system, info ? info->Visible : IsVisible(system, frame.Projection),
+        info ? info->Point : frame.Projection.ToScreen(system), colour, isRoute, showName, innerColour, textColour);
+}
+
+namespace {
+
+void DrawSystemAt(TMapFrame& frame, const TSystem& system, bool visible, QPoint p, TColor colour, bool isRoute,
+    bool showName, TColor innerColour, TColor textColour)
+{
     TGalaxy& g = frame.Galaxy;
     const TMapColours& colours = frame.Colours;
     TColor myStation = 0;
     const bool hasMyStation = g.ShowMyStations && system.MyStationColour(myStation);
-    if (!frame.Visible(system) && !hasMyStation)
+    if (!visible && !hasMyStation)
         return;
 
-    const QPoint p = frame.Point(system);
     const int sx = p.x(), sy = p.y();
     const bool hot = g.HotTrack && g.HotSystem == &system;
     g.DotSize = DotSizeFor(g.ZoomPercent);
@@ -351,6 +373,35 @@ void DrawSystem(TMapFrame& frame, const TSystem& system, TColor colour, bool isR
     }
 }
 
+} // namespace
+
+namespace {
+
+void BuildLinks(const TMapFrame& frame, TMapRenderer& R)
+{
+    R.Links.clear();
+    const TMapRenderer::TSystemInfo* first = R.Systems.data();
+    for (const TMapRenderer::TSystemInfo& s : R.Systems)
+        for (const auto& jump : s.System->Jumps) {
+            const TSystem* target = jump->Target;
+            const TMapRenderer::TSystemInfo* t = target ? frame.Info(*target) : nullptr;
+            if (!t)
+                continue;
+            TMapRenderer::TLinkInfo link;
+            link.From = int(&s - first);
+            link.To = int(t - first);
+            link.Kind = quint8(s.Region != t->Region ? RegionKind
+                    : s.Constellation == t->Constellation ? SystemKind
+                                                          : ConstellationKind);
+            // Links are stored in both directions: between two visible systems the later one in
+            // the list draws it (its colour then matches a link drawn from both ends).
+            link.DrawnFromTo = !(link.To > link.From && target->JumpTo(s.System));
+            R.Links.push_back(link);
+        }
+}
+
+} // namespace
+
 void DrawJumpLinks(TMapFrame& frame)
 {
     const TGalaxy& g = frame.Galaxy;
@@ -360,32 +411,28 @@ void DrawJumpLinks(TMapFrame& frame)
         lines.clear();
     for (auto& batch : R.SecurityLines)
         batch.second.clear();
+    const TMapRenderer::TLinkSource source { frame.JumpTotal(), R.Systems.size(),
+        R.Systems.empty() ? nullptr : R.Systems.front().System, R.Systems.empty() ? nullptr : R.Systems.back().System };
+    if (!(source == R.LinkSource)) {
+        BuildLinks(frame, R);
+        R.LinkSource = source;
+    }
 
-    for (const auto& e : g.Systems) {
-        const TSystem& s = *e.Object;
-        if (!frame.Visible(s))
+    for (const TMapRenderer::TLinkInfo& link : R.Links) {
+        const TMapRenderer::TSystemInfo& s = R.Systems[std::size_t(link.From)];
+        if (!s.Visible)
             continue;
-        const QPoint from = frame.Point(s);
-        for (const auto& jump : s.Jumps) {
-            const TSystem* t = jump->Target;
-            if (!t)
-                continue;
-            // Links are stored in both directions: between two visible systems the later one in
-            // the list draws it (its colour then matches a link drawn from both ends).
-            if (t->ListIndex > s.ListIndex && frame.Visible(*t) && t->JumpTo(&s))
-                continue;
-            const QLine line(from, frame.Point(*t));
-            if (byKind) {
-                const JumpKind kind = s.Region != t->Region ? RegionKind
-                    : s.Constellation == t->Constellation   ? SystemKind
-                                                            : ConstellationKind;
-                R.KindLines[kind].push_back(line);
-            } else {
-                auto [it, added] = R.SecurityBatch.try_emplace(t->SecurityColour, R.SecurityLines.size());
-                if (added)
-                    R.SecurityLines.emplace_back(t->SecurityColour, std::vector<QLine>());
-                R.SecurityLines[it->second].second.push_back(line);
-            }
+        const TMapRenderer::TSystemInfo& t = R.Systems[std::size_t(link.To)];
+        if (t.Visible && !link.DrawnFromTo)
+            continue;
+        const QLine line(s.Point, t.Point);
+        if (byKind) {
+            R.KindLines[link.Kind].push_back(line);
+        } else {
+            auto [it, added] = R.SecurityBatch.try_emplace(t.SecurityColour, R.SecurityLines.size());
+            if (added)
+                R.SecurityLines.emplace_back(t.SecurityColour, std::vector<QLine>());
+            R.SecurityLines[it->second].second.push_back(line);
         }
     }
 

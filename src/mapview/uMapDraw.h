@@ -62,14 +62,40 @@ public:
     // RefreshColours(): reload the drawing colours from the scheme.
     void RefreshColours(TColorObj& scheme);
 
+    // What a frame needs of each system, by list position, read once per frame so that the
+    // jump loop touches little more than the jumps themselves.
+    struct TSystemInfo {
+        const TSystem* System = nullptr;
+        const TRegion* Region = nullptr;
+        const TConstellation* Constellation = nullptr;
+        QPoint Point;
+        TColor SecurityColour = 0;
+        bool Visible = false;
+    };
+
     // Reused buffers.
-    std::vector<QPoint> Points;  // surface point of each system, by list position
-    std::vector<quint8> Visible; // IsVisible of each system, by list position
+    std::vector<TSystemInfo> Systems;
     std::vector<QPoint> Pixels;  // single pixels waiting to be drawn in one colour
     std::vector<QLine> KindLines[3]; // jump links by kind: region, constellation, system
     std::unordered_map<TColor, std::size_t> SecurityBatch; // colour -> index in SecurityLines
     std::vector<std::pair<TColor, std::vector<QLine>>> SecurityLines;
     QHash<QString, int> CharacterCounts;
+
+    // The stored jumps as list positions in Systems and list order, with what does not change
+    // between frames; rebuilt when the systems or the number of jumps change.
+    struct TLinkInfo {
+        int From = 0, To = 0;
+        quint8 Kind = 0;           // 0 region, 1 constellation, 2 system
+        bool DrawnFromTo = false;  // between two visible ends the way back draws it instead
+    };
+    std::vector<TLinkInfo> Links;
+    struct TLinkSource {
+        qint64 Jumps = -1;
+        std::size_t Systems = 0;
+        const TSystem* First = nullptr;
+        const TSystem* Last = nullptr;
+        bool operator==(const TLinkSource&) const = default;
+    } LinkSource;
 };
 
 // One frame being drawn: the painter, the projection, and the pen, brush and font state,
@@ -89,8 +115,17 @@ public:
 
     // Projects every system once and notes which are visible.
     void PrepareSystems();
+    // The system's entry of this frame, or nullptr for a system not in the galaxy's list.
+    const TMapRenderer::TSystemInfo* Info(const TSystem& system) const
+    {
+        const std::size_t i = std::size_t(system.ListIndex);
+        return i < Renderer.Systems.size() && Renderer.Systems[i].System == &system ? &Renderer.Systems[i]
+                                                                                   : nullptr;
+    }
     QPoint Point(const TSystem& system) const;
     bool Visible(const TSystem& system) const;
+    // Stored jumps in the galaxy at the last PrepareSystems.
+    qint64 JumpTotal() const { return m_jumpTotal; }
 
     void SetPen(TColor colour, int width = 1, Qt::PenStyle style = Qt::SolidLine);
     void SetBrush(TColor colour);
@@ -123,6 +158,7 @@ private:
     QFont m_font;
     QFontMetrics m_metrics;
     TColor m_pixelColour = InvalidColour;
+    qint64 m_jumpTotal = 0;
 };
 
 // Draws the whole frame onto the galaxy's surface and presents it; nothing while the surface

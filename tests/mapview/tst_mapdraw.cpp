@@ -90,12 +90,17 @@ private:
 };
 
 // Draws one frame of the galaxy onto a recording device.
-TRecordingEngine& record(TRecordingDevice& device, TGalaxy& g, QSize size)
+TRecordingEngine& record(TRecordingDevice& device, TGalaxy& g, QSize size, TMapRenderer& renderer)
 {
-    TMapRenderer renderer;
     QPainter painter(&device);
     DrawFrame(g, painter, size, renderer);
     return device.engine();
+}
+
+TRecordingEngine& record(TRecordingDevice& device, TGalaxy& g, QSize size)
+{
+    TMapRenderer renderer;
+    return record(device, g, size, renderer);
 }
 
 using TPair = std::pair<std::pair<int, int>, std::pair<int, int>>;
@@ -470,6 +475,38 @@ private slots:
             QVERIFY(drawn == expected);
         else
             QVERIFY(drawn.empty());
+    }
+
+    void oneWayLinkIsStillDrawn()
+    {
+        TinyMap m;
+        QVERIFY2(m.ok(), qPrintable(m.error));
+        TGalaxy& g = m.g();
+        m.addJumps();
+        g.DrawJumps = true;
+        ShowAllSystems(g);
+        // Drop the way back of one link from the later system: the earlier one must draw it.
+        TSystem* later = nullptr;
+        TSystem* earlier = nullptr;
+        for (const auto& e : g.Systems)
+            for (const auto& j : e.Object->Jumps)
+                if (!later && j->Target->ListIndex < e.Object->ListIndex) {
+                    later = e.Object;
+                    earlier = j->Target;
+                }
+        QVERIFY(later && earlier);
+        // A renderer that has drawn the links before must notice the change.
+        const QSize size = m.surface.Size();
+        TMapRenderer renderer;
+        TRecordingDevice before(size);
+        QCOMPARE(int(record(before, g, size, renderer).Lines.size()), 44);
+        auto& back = later->Jumps;
+        back.erase(std::find_if(back.begin(), back.end(), [&](const auto& j) { return j->Target == earlier; }));
+        TRecordingDevice device(size);
+        TRecordingEngine& e = record(device, g, size, renderer);
+        const TPair link = unordered(m.at(earlier), m.at(later));
+        QCOMPARE(std::count_if(e.Lines.begin(), e.Lines.end(), [&](const QLine& l) { return unordered(l.p1(), l.p2()) == link; }), 1);
+        QCOMPARE(int(e.Lines.size()), 44);
     }
 
     void jumpColours_data()
