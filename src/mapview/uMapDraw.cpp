@@ -255,7 +255,7 @@ void DrawFrame(TGalaxy& galaxy, QPainter& painter, QSize size, TMapRenderer& ren
     TMapFrame frame(galaxy, painter, size, renderer);
     ClearSurface(frame);
     // Until the first view is set (while loading) the map shows only its background.
-    if (galaxy.View.Width() <= 0)
+    if (double(galaxy.View.Right) - galaxy.View.Left <= 0)
         return;
     UpdateZoomPercent(galaxy);
     frame.PrepareSystems();

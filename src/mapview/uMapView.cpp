@@ -11,6 +11,7 @@ namespace {
 constexpr qint32 ShowSystemSize = 26000; // the square of map units around one shown system
 constexpr double AllSystemsMargin = 0.05;
 constexpr double RegionMargin = 0.01;
+constexpr qint32 MaxViewSize = 1000000000; // a thousand times the whole map
 
 } // namespace
 
@@ -160,9 +161,10 @@ void ZoomAt(TGalaxy& galaxy, qint32 mx, qint32 my, double factor)
     const double height = double(v.Bottom) - v.Top;
     const double fx = width != 0 ? (mx - double(v.Left)) / width : 0.5;
     const double fy = height != 0 ? (my - double(v.Top)) / height : 0.5;
-    // Never zoom into an empty view: later zooms and the projection divide by its size.
-    const double w = std::max(1, RoundToInt(width / factor));
-    const double h = std::max(1, RoundToInt(height / factor));
+    // Never zoom into an empty view (later zooms and the projection divide by its size), nor
+    // out so far that the view's edges leave the integer range.
+    const double w = std::clamp(RoundToInt(width / factor), 1, MaxViewSize);
+    const double h = std::clamp(RoundToInt(height / factor), 1, MaxViewSize);
     v.Left = RoundToInt(mx - w * fx);
     v.Right = RoundToInt(mx + w * (1 - fx));
     v.Top = RoundToInt(my - h * fy);

@@ -351,6 +351,23 @@ private slots:
         QCOMPARE(g.View.Width(), 1111111);
     }
 
+    void zoomingFarOutKeepsTheViewInRange()
+    {
+        TinyMap m;
+        QVERIFY2(m.ok(), qPrintable(m.error));
+        TGalaxy& g = m.g();
+        ShowAllSystems(g);
+        // Dragging with both buttons can ask for 0.02 again and again.
+        for (int i = 0; i < 20; ++i)
+            ZoomAtCentre(g, 0.02);
+        QVERIFY(g.View.Left < 0 && g.View.Right > 1000000);
+        QVERIFY(double(g.View.Right) - g.View.Left <= 1000000001.0);
+        QCOMPARE(g.View.Width(), g.View.Height());
+        QVERIFY(g.ZoomPercent > 0);
+        ZoomAtCentre(g, 1.5); // and back in from there
+        QVERIFY(g.View.Width() < 700000000);
+    }
+
     void zoomAtIgnoresFactorsOfZeroOrLess_data()
     {
         QTest::addColumn<double>("factor");
