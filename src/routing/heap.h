@@ -35,7 +35,8 @@ inline void SiftUp(T* items, uint32_t k, Above above)
     items[k] = item;
 }
 
-template <class T, class Above>
+// Padded: slot nextFree holds an item below every other, so a missing right child needs no test.
+template <bool Padded = false, class T, class Above>
 inline void SiftDown(T* items, uint32_t nextFree, Above above)
 {
     uint32_t k = 1;
@@ -45,7 +46,7 @@ inline void SiftDown(T* items, uint32_t nextFree, Above above)
         if (l >= nextFree)
             break;
         // Arithmetic rather than a branch: which child wins is unpredictable.
-        const uint32_t c = l + uint32_t(l + 1 < nextFree && !above(items[l], items[l + 1]));
+        const uint32_t c = l + uint32_t((Padded || l + 1 < nextFree) && !above(items[l], items[l + 1]));
         if (!above(items[c], item))
             break;
         items[k] = items[c];

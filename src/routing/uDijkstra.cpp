@@ -87,13 +87,13 @@ void TCustomVertex::SetPassable(bool passable)
 
 float TCustomVertex::Distance() const
 {
-    return Owner_ ? float(Owner_->Slots_[Index_].Dist) : Distance_;
+    return Owner_ ? float(std::bit_cast<double>(Owner_->Slots_[Index_].Dist)) : Distance_;
 }
 
 void TCustomVertex::SetDistance(float distance)
 {
     if (Owner_)
-        Owner_->Slots_[Index_].Dist = distance;
+        Owner_->Slots_[Index_].Dist = std::bit_cast<uint64_t>(double(distance));
     else
         Distance_ = distance;
 }
@@ -180,7 +180,7 @@ int TDijkstra::AddVertex(std::unique_ptr<TCustomVertex> vertex)
     TCustomVertex* v = vertex.get();
     Data_.push_back(v->Data_);
     Passable_.push_back(v->Passable_);
-    Slots_.push_back({ v->Distance_, 0, v->Previous_ && v->Previous_->Owner_ == this ? v->Previous_->Index_ : None });
+    Slots_.push_back({ std::bit_cast<uint64_t>(double(v->Distance_)), 0, v->Previous_ && v->Previous_->Owner_ == this ? v->Previous_->Index_ : None });
     Vertices_.push_back(std::move(vertex));
     v->Owner_ = this;
     v->Index_ = index;
@@ -200,6 +200,7 @@ void TDijkstra::Finalize()
     const std::size_t count = Vertices_.size();
     Offsets_.assign(count + 1, 0);
     Targets_.clear();
+    uint32_t maxDegree = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const TCustomVertex& v = *Vertices_[i];
         for (uint32_t k = 0; k < v.NeighbourCount_; ++k) {
@@ -209,14 +210,16 @@ void TDijkstra::Finalize()
                 Targets_.push_back(n->Index_);
         }
         Offsets_[i + 1] = uint32_t(Targets_.size());
+        maxDegree = std::max(maxDegree, Offsets_[i + 1] - Offsets_[i]);
     }
+    Improved_.assign(maxDegree, 0);
     Dirty_ = false;
 }
 
 void TDijkstra::ResetVertices()
 {
     for (TSlot& s : Slots_) {
-        s.Dist = InfinityD;
+        s.Dist = std::bit_cast<uint64_t>(InfinityD);
         s.Prev = None;
     }
 }
@@ -269,13 +272,17 @@ namespace {
 constexpr auto KeyAbove = [](const auto& a, const auto& b) { return a.Key < b.Key; };
 }
 
+// Pads the heap's end: its key exceeds every distance's, +infinity's included, so it sits below all.
+const TDijkstra::TEntry TDijkstra::HeapEnd { UINT64_MAX, None };
+
 void TDijkstra::HeapPush(TEntry entry)
 {
-    if (HeapNextFree_ == Heap_.size())
+    if (HeapNextFree_ + 1 >= Heap_.size())
         Heap_.resize(2 * Heap_.size());
     Heap_[HeapNextFree_] = entry;
     heapsift::SiftUp(Heap_.data(), HeapNextFree_, KeyAbove);
     ++HeapNextFree_;
+    Heap_[HeapNextFree_] = HeapEnd;
 }
 
 // Smallest distance first, with the heap's sift rules, so equal-cost ties fall exactly as that
@@ -288,8 +295,9 @@ void TDijkstra::Run(uint32_t start)
     TSlot* s = Slots_.data();
     const uint32_t* offsets = Offsets_.data();
     const uint32_t* targets = Targets_.data();
+    uint32_t* improved = Improved_.data();
 
-    s[start].Dist = 0;
+    s[start].Dist = std::bit_cast<uint64_t>(0.0);
     HeapNextFree_ = 1;
     HeapPush({ 0, start });
     while (HeapNextFree_ > 1) {
@@ -297,21 +305,27 @@ void TDijkstra::Run(uint32_t start)
         const uint32_t v = heap[1].Vertex;
         --HeapNextFree_;
         heap[1] = heap[HeapNextFree_];
-        heapsift::SiftDown(heap, HeapNextFree_, KeyAbove);
+        heap[HeapNextFree_] = HeapEnd;
+        heapsift::SiftDown<true>(heap, HeapNextFree_, KeyAbove);
 
-        const double dv = s[v].Dist;
+        // Without branches, as whether an arc improves is unpredictable: distances compare as
+        // their bit patterns, and an impassable vertex's candidate is all ones, above any of them.
+        // The improved neighbours are then pushed in link order, as relaxing one by one would.
+        const double dv = std::bit_cast<double>(s[v].Dist);
+        uint32_t improvedCount = 0;
         for (uint32_t a = offsets[v], end = offsets[v + 1]; a < end; ++a) {
             const uint32_t n = targets[a];
             const int32_t cost = s[n].Cost;
-            if (cost < 0)
-                continue;
-            const double candidate = dv + cost;
-            if (candidate < s[n].Dist) {
-                s[n].Dist = candidate;
-                s[n].Prev = v;
-                HeapPush({ std::bit_cast<uint64_t>(candidate), n });
-            }
+            const uint64_t old = s[n].Dist;
+            const uint64_t candidate = std::bit_cast<uint64_t>(dv + cost) | uint64_t(int64_t(cost) >> 63);
+            const uint64_t better = uint64_t(0) - uint64_t(candidate < old);
+            s[n].Dist = old ^ ((old ^ candidate) & better);
+            s[n].Prev ^= (s[n].Prev ^ v) & uint32_t(better);
+            improved[improvedCount] = n;
+            improvedCount += uint32_t(better & 1);
         }
+        for (uint32_t i = 0; i < improvedCount; ++i)
+            HeapPush({ s[improved[i]].Dist, improved[i] });
     }
 }
 
@@ -319,7 +333,7 @@ double TDijkstra::DistanceOf(int index) const
 {
     if (index < 0 || index >= VertexCount())
         return InfinityD;
-    return Slots_[std::size_t(index)].Dist;
+    return std::bit_cast<double>(Slots_[std::size_t(index)].Dist);
 }
 
 int TDijkstra::PreviousOf(int index) const

@@ -149,18 +149,20 @@ private:
 
     // Per vertex: its distance (exact: integer sums stay exact in a double, where single precision
     // would round large ones into false ties), its entering cost in this solve, its predecessor.
+    // The distance is held by its bit pattern, which orders the same as the value for the
+    // non-negative distances a solve produces, and serves as the heap key.
     struct TSlot {
-        double Dist;
+        uint64_t Dist;
         int32_t Cost;
         uint32_t Prev;
     };
 
-    // A heap entry carries its vertex's distance by its bit pattern, which orders the same as the
-    // value for the non-negative distances a solve produces.
+    // A heap entry carries its vertex's distance.
     struct TEntry {
         uint64_t Key;
         uint32_t Vertex;
     };
+    static const TEntry HeapEnd;
 
     int32_t StartIndexOrThrow(void* startData);
     void Run(uint32_t start);
@@ -172,6 +174,7 @@ private:
     std::vector<TSlot> Slots_;
     std::vector<uint32_t> Offsets_;
     std::vector<uint32_t> Targets_;
+    std::vector<uint32_t> Improved_; // one expansion's improved neighbours
     std::vector<TEntry> Heap_; // slot 0 unused, kept between solves
     uint32_t HeapNextFree_ = 1;
     bool Dirty_ = true;
