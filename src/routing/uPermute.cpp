@@ -84,34 +84,41 @@ int TLegTable::IndexOf(const TSystem* system) const
     return m_index.value(system, -1);
 }
 
-quint64 TLegTable::RoutingState() const
+TLegTable::TRoutingState TLegTable::RoutingState() const
 {
-    // FNV-1a over everything a leg depends on besides the two systems.
-    quint64 h = 14695981039346656037ULL;
-    const auto mix = [&h](quint64 value) {
-        for (int i = 0; i < 8; ++i, value >>= 8) {
-            h ^= value & 0xFF;
-            h *= 1099511628211ULL;
-        }
-    };
-    mix(m_galaxy.SecurityPreference);
-    mix(quint64(reinterpret_cast<quintptr>(m_galaxy.Graph.get())));
-    if (m_galaxy.Graph) {
-        mix(quint64(m_galaxy.Graph->VertexCount()));
-        mix(m_galaxy.Graph->Suspended() ? 1 : 0);
-    }
-    mix(quint64(m_galaxy.JumpCount.load()));
+    TRoutingState state;
+    state.Preference = m_galaxy.SecurityPreference;
+    const TDijkstra* graph = m_galaxy.Graph.get();
+    state.Graph = graph;
+    state.Vertices = graph ? graph->VertexCount() : 0;
+    state.Suspended = graph && graph->Suspended();
+    state.Jumps = m_galaxy.JumpCount.load();
+    state.Thresholds.reserve(std::size_t(m_galaxy.Systems.Count()));
     for (const auto& e : m_galaxy.Systems)
-        mix(quint64(quint32(e.Object->BlockThreshold)));
-    return h;
+        state.Thresholds.push_back(e.Object->BlockThreshold);
+    return state;
+}
+
+bool TLegTable::StateUnchanged() const
+{
+    const TDijkstra* graph = m_galaxy.Graph.get();
+    if (m_state.Preference != m_galaxy.SecurityPreference || m_state.Graph != graph
+        || m_state.Vertices != (graph ? graph->VertexCount() : 0)
+        || m_state.Suspended != (graph && graph->Suspended()) || m_state.Jumps != m_galaxy.JumpCount.load()
+        || m_state.Thresholds.size() != std::size_t(m_galaxy.Systems.Count()))
+        return false;
+    std::size_t i = 0;
+    for (const auto& e : m_galaxy.Systems)
+        if (m_state.Thresholds[i++] != e.Object->BlockThreshold)
+            return false;
+    return true;
 }
 
 void TLegTable::Revalidate()
 {
-    const quint64 state = RoutingState();
-    if (state == m_state)
+    if (StateUnchanged())
         return;
-    m_state = state;
+    m_state = RoutingState();
     m_measured.assign(m_systems.size(), false);
 }
 

@@ -56,7 +56,17 @@ public:
     qint64 Solves() const { return m_solves; }
 
 private:
-    quint64 RoutingState() const;
+    // Everything a leg depends on besides its two systems.
+    struct TRoutingState {
+        quint8 Preference = 0;
+        const void* Graph = nullptr;
+        int Vertices = 0;
+        bool Suspended = false;
+        qint32 Jumps = 0;
+        std::vector<qint32> Thresholds; // by system-list position
+    };
+    TRoutingState RoutingState() const;
+    bool StateUnchanged() const;
     void MeasureRow(int from);
 
     TGalaxy& m_galaxy;
@@ -64,7 +74,7 @@ private:
     QHash<const TSystem*, int> m_index;
     std::vector<qint32> m_legs; // row-major; 0 = not measured yet
     std::vector<bool> m_measured;
-    quint64 m_state = 0;
+    TRoutingState m_state;
     qint64 m_solves = 0;
 };
 
