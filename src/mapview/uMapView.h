@@ -6,6 +6,8 @@
 #include <QSize>
 #include <QString>
 
+#include <algorithm>
+
 #include "model/uGalaxy.h"
 
 // Nearest integer, ties to even, clamped to the 32-bit range (NaN gives 0).
@@ -22,8 +24,9 @@ public:
     int Width() const { return m_w; }
     int Height() const { return m_h; }
 
-    int ScreenX(qint32 mx) const { return RoundToInt((double(mx) - m_view.Left) * m_sx); }
-    int ScreenY(qint32 my) const { return RoundToInt((double(my) - m_view.Top) * m_sy); }
+    // Points far off the surface are held at +-2^30 so that offsets around them stay in range.
+    int ScreenX(qint32 mx) const { return FarOff(RoundToInt((double(mx) - m_view.Left) * m_sx)); }
+    int ScreenY(qint32 my) const { return FarOff(RoundToInt((double(my) - m_view.Top) * m_sy)); }
     QPoint ToScreen(qint32 mx, qint32 my) const { return { ScreenX(mx), ScreenY(my) }; }
     QPoint ToScreen(const TSystem& system) const { return ToScreen(system.MapX, system.MapY); }
 
@@ -35,6 +38,8 @@ public:
     bool OnSurface(QPoint p) const { return p.x() >= 0 && p.x() <= m_w && p.y() >= 0 && p.y() <= m_h; }
 
 private:
+    static int FarOff(int v) { return std::clamp(v, -(1 << 30), 1 << 30); }
+
     TIntRect m_view;
     int m_w = 0, m_h = 0;
     double m_sx = 0, m_sy = 0; // pixels per map unit

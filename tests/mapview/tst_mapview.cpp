@@ -44,6 +44,16 @@ private slots:
         QCOMPARE(p.ScreenX(500), 50);
     }
 
+    void farPointsAreHeldOffTheSurface()
+    {
+        // A view one unit wide on a large surface puts distant systems billions of pixels away.
+        const TMapProjection p(TIntRect { 0, 0, 1, 1 }, QSize(4096, 4096));
+        QCOMPARE(p.ScreenX(1000000), 1 << 30);
+        QCOMPARE(p.ScreenY(-1000000), -(1 << 30));
+        QVERIFY(!p.OnSurface(p.ToScreen(1000000, 0)));
+        QCOMPARE(p.ScreenX(1), 4096);
+    }
+
     void visibleUpToTheEdges()
     {
         TinyMap m(QSize(100, 80));
