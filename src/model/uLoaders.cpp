@@ -60,9 +60,11 @@ int LoadJumps(TGalaxy& galaxy, const QSqlDatabase& map, const std::function<bool
     return count;
 }
 
-void BuildRouteGraph(TGalaxy& galaxy, const std::function<bool()>& stop)
+void BuildRouteGraph(TGalaxy& galaxy, const std::function<bool()>& stop, std::span<const qint32> thresholds)
 {
     TDijkstra& graph = *galaxy.Graph;
+    const int first = graph.VertexCount();
+    const bool snapshot = thresholds.size() == std::size_t(galaxy.Systems.Count());
     for (const auto& e : galaxy.Systems) {
         TSystem* system = e.Object;
         auto vertex = std::make_unique<TWeightedVertex>();
@@ -75,10 +77,14 @@ void BuildRouteGraph(TGalaxy& galaxy, const std::function<bool()>& stop)
     }
     for (const auto& e : galaxy.Systems) {
         TCustomVertex* vertex = graph.GetVertex(e.Object->VertexIndex);
-        for (const auto& jump : e.Object->Jumps)
-            if (jump->Target->VertexIndex >= 0)
-                vertex->AddWeightedNeighbour(
-                    graph.GetVertex(jump->Target->VertexIndex), float(jump->Target->BlockThreshold));
+        for (const auto& jump : e.Object->Jumps) {
+            const TSystem* target = jump->Target;
+            if (target->VertexIndex < 0)
+                continue;
+            const qint32 threshold
+                = snapshot ? thresholds[std::size_t(target->VertexIndex - first)] : target->BlockThreshold;
+            vertex->AddWeightedNeighbour(graph.GetVertex(target->VertexIndex), float(threshold));
+        }
         if (stop && stop())
             return;
     }
@@ -354,7 +360,7 @@ void TJumpLoader::run()
             LoadJumps(m_galaxy, map->Db(), [this] { return Stopping(); }, [this](int) { emit Progress(); });
         }
         if (!Stopping())
-            BuildRouteGraph(m_galaxy, [this] { return Stopping(); });
+            BuildRouteGraph(m_galaxy, [this] { return Stopping(); }, m_thresholds);
     } catch (const std::exception& e) {
         error = QString::fromUtf8(e.what());
     }
@@ -389,7 +395,12 @@ void StartLoaders(TGalaxy& galaxy, TLoaderHost host)
     stations->start();
 
     galaxy.JumpsReady = false;
-    auto jumpLoader = std::make_unique<TJumpLoader>(galaxy, mapPath);
+    // Vertex indexes follow the list order, so the thresholds can be looked up by them.
+    std::vector<qint32> thresholds;
+    thresholds.reserve(std::size_t(galaxy.Systems.Count()));
+    for (const auto& e : galaxy.Systems)
+        thresholds.push_back(e.Object->BlockThreshold);
+    auto jumpLoader = std::make_unique<TJumpLoader>(galaxy, mapPath, std::move(thresholds));
     TJumpLoader* jumps = jumpLoader.get();
     QObject::connect(
         jumps, &TLoaderThread::Progress, jumps, [handlers] { handlers->JumpProgress(); }, Qt::QueuedConnection);

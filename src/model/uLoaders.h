@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
+#include <vector>
 
 #include "model/uGalaxy.h"
 
@@ -24,7 +26,9 @@ int LoadJumps(TGalaxy& galaxy, const QSqlDatabase& map, const std::function<bool
 // Fills galaxy.Graph: one vertex per system in list order (cost 1, Data the system, its name),
 // the index kept in the system's VertexIndex, then one link per jump weighted with the target's
 // BlockThreshold. Stops early when stop says so; otherwise finalises the graph.
-void BuildRouteGraph(TGalaxy& galaxy, const std::function<bool()>& stop);
+// On a thread, thresholds holds the thresholds by system list position, taken on the GUI thread
+// (which may change them meanwhile); when empty, the systems' own are read.
+void BuildRouteGraph(TGalaxy& galaxy, const std::function<bool()>& stop, std::span<const qint32> thresholds = {});
 
 // What the station loader hands over. Stations and agents are linked to each other and to their
 // systems, corporations, divisions and operations; the systems' own Stations and Agents lists are
@@ -139,11 +143,15 @@ private:
 class TJumpLoader : public TLoaderThread {
     Q_OBJECT
 public:
-    TJumpLoader(TGalaxy& galaxy, QString mapPath) : TLoaderThread(galaxy, std::move(mapPath), QString()) { }
+    TJumpLoader(TGalaxy& galaxy, QString mapPath, std::vector<qint32> thresholds)
+        : TLoaderThread(galaxy, std::move(mapPath), QString()), m_thresholds(std::move(thresholds)) { }
     ~TJumpLoader() override;
 
 protected:
     void run() override;
+
+private:
+    const std::vector<qint32> m_thresholds;
 };
 
 // The last step of the map load: shows "工作中..", then starts the station loader and the jump

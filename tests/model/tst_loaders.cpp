@@ -121,12 +121,14 @@ class TestLoaders : public QObject {
 
 private slots:
     void loadsEverythingAndLinksIt();
+    void systemsUnchangedUntilHandedOver();
     void rowsOutsideTheModel();
     void agentNotesAndOffices();
     void actionOrder_data();
     void actionOrder();
     void noJumpRows();
     void progressEveryHundredJumps();
+    void routeGraph_data();
     void routeGraph();
     void stopsAfterTheCurrentRow();
     void shutdownWhileLoading_data();
@@ -200,6 +202,29 @@ void TestLoaders::loadsEverythingAndLinksIt()
     QCOMPARE(r.cursor, QList<bool> { false });
     QVERIFY(r.redraws >= 1);
     QVERIFY(r.logs.isEmpty());
+}
+
+void TestLoaders::systemsUnchangedUntilHandedOver()
+{
+    // What the map draws while the loaders run (markets, own stations) reads the systems' station
+    // lists; they stay empty until the hand-over on this thread.
+    Universe u;
+    Recorder r;
+    TGalaxy& g = *u.galaxy;
+    StartLoaders(g, r.host());
+    int rounds = 0;
+    do {
+        for (const auto& e : g.Systems) {
+            TColor colour = 0;
+            QVERIFY(!e.Object->HasMarket());
+            QVERIFY(!e.Object->MyStationColour(colour));
+            QVERIFY(e.Object->Agents.empty());
+        }
+        ++rounds;
+    } while (!u.LoadersEnded());
+    QVERIFY(rounds > 0);
+    FinishLoading(u);
+    QVERIFY(std::any_of(g.Systems.begin(), g.Systems.end(), [](const auto& e) { return e.Object->HasMarket(); }));
 }
 
 void TestLoaders::rowsOutsideTheModel()
@@ -358,15 +383,29 @@ void TestLoaders::progressEveryHundredJumps()
     QCOMPARE(reported, (QList<int> { 100, 200, 300 }));
 }
 
+void TestLoaders::routeGraph_data()
+{
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("systems' thresholds") << false;
+    QTest::newRow("thresholds taken at the start") << true;
+}
+
 void TestLoaders::routeGraph()
 {
+    QFETCH(bool, taken);
     Universe u;
     TGalaxy& g = *u.galaxy;
     LoadJumps(g, g.MapConnection, [] { return false; });
     // An avoided system: the weight of every link into it is its threshold.
     TSystem* avoided = g.Systems.Object(0)->Jumps.front()->Target;
-    avoided->BlockThreshold = 10;
-    BuildRouteGraph(g, [] { return false; });
+    std::vector<qint32> thresholds(std::size_t(g.Systems.Count()), 1);
+    if (taken) {
+        thresholds[std::size_t(g.Systems.IndexOfObject(avoided))] = 10;
+        BuildRouteGraph(g, [] { return false; }, thresholds);
+    } else {
+        avoided->BlockThreshold = 10;
+        BuildRouteGraph(g, [] { return false; });
+    }
 
     const TDijkstra& graph = *g.Graph;
     QCOMPARE(graph.VertexCount(), g.Systems.Count());
@@ -380,7 +419,8 @@ void TestLoaders::routeGraph()
         for (int j = 0; j < vertex->NeighbourCount(); ++j) {
             const TSystem* target = system->Jumps[std::size_t(j)]->Target;
             QCOMPARE(vertex->GetNeighbour(j), graph.GetVertex(target->VertexIndex));
-            QCOMPARE(vertex->EdgeWeight(j), float(target->BlockThreshold));
+            const qint32 threshold = taken ? thresholds[std::size_t(target->VertexIndex)] : target->BlockThreshold;
+            QCOMPARE(vertex->EdgeWeight(j), float(threshold));
             QCOMPARE(vertex->Cost(j), 1.0f);
         }
     }
