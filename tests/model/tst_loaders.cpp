@@ -12,11 +12,6 @@
 
 #include <algorithm>
 
-#if defined(__SANITIZE_THREAD__)
-// Qt Test's watchdog thread syncs inside Qt, where ThreadSanitizer cannot see it.
-extern "C" const char* __tsan_default_suppressions() { return "called_from_lib:libQt6Test.so.6\n"; }
-#endif
-
 namespace {
 
 using testsupport::TempHome;
