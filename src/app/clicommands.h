@@ -24,6 +24,7 @@ struct TCliContext {
     QString Home; // the folder holding map.db and custom.db
     QTextStream& Out;
     QTextStream& Err;
+    bool LeaveToExit = false; // the process ends after the command: its data is left for the system to free
 };
 
 // One command of the table: adding a command is one entry and its run function.
@@ -38,7 +39,9 @@ struct TCommand {
 const std::vector<TCommand>& Commands();
 
 // Runs a command line (without the program name); defaultHome serves when --home is not given.
-int RunCli(const QStringList& args, const QString& defaultHome, QTextStream& out, QTextStream& err);
+// leaveToExit: see TCliContext.
+int RunCli(const QStringList& args, const QString& defaultHome, QTextStream& out, QTextStream& err,
+    bool leaveToExit = false);
 
 // The universe as the commands need it: opened read-only, nothing written to the home folder.
 struct TUniverse {

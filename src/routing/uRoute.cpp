@@ -2,8 +2,6 @@
 
 #include "routing/uDijkstra.h"
 
-#include <algorithm>
-#include <cmath>
 #include <exception>
 
 namespace {
@@ -58,15 +56,6 @@ qint32 EffectiveThreshold(const TSystem& system)
     return system.BlockThreshold <= 0 ? NormalThreshold : system.BlockThreshold;
 }
 
-qint32 SecurityBand(double security)
-{
-    // Extended precision, so 0.45 lands on 5 and 0.55 on 6: no tie arises at a band edge.
-    const long double band = std::nearbyint(static_cast<long double>(security) * 10.0L);
-    if (std::isnan(band))
-        return 0;
-    return qint32(std::clamp(band, -1000.0L, 1000.0L));
-}
-
 qint32 StepCost(const TGalaxy& galaxy, const TSystem& system)
 {
     const qint32 threshold = EffectiveThreshold(system);
@@ -75,10 +64,13 @@ qint32 StepCost(const TGalaxy& galaxy, const TSystem& system)
     const quint8 preference = galaxy.SecurityPreference;
     if (preference != PreferHigh && preference != PreferLow)
         return 1;
-    const qint32 band = SecurityBand(system.Security);
+    // Security x 10 at extended precision, rounded to nearest (ties to even): 4 and below is the low
+    // band, 5 the middle, 6 and above the high one. So a stored 0.45 is in the middle and 0.55 high,
+    // negative security is low, and no rounding call is needed per system.
+    const long double tenfold = static_cast<long double>(system.Security) * 10.0L;
     if (preference == PreferHigh)
-        return band <= 4 ? 5 : 1;
-    return band >= 6 ? 5 : 1;
+        return tenfold <= 4.5L ? 5 : 1;
+    return tenfold >= 5.5L ? 5 : 1;
 }
 
 bool ComputeLeg(TGalaxy& galaxy, TSystem* from, TSystem* to)

@@ -25,9 +25,6 @@ constexpr qint32 BlockedThreshold = MaxInt;
 // can be negative.
 qint32 EffectiveThreshold(const TSystem& system);
 
-// Security x 10 rounded to the nearest integer, as the bands read it; negative security stays negative.
-qint32 SecurityBand(double security);
-
 // The cost of entering system under galaxy's SecurityPreference: the threshold when it is not
 // normal, otherwise 1, or 5 for the disfavoured security band (0.4 and below under prefer high,
 // 0.6 and above under prefer low; negative security is in the low band).
