@@ -27,7 +27,8 @@ constexpr int Side = 1024;
 // The default universe, generated once into a temporary folder and loaded with its jumps.
 class TUniverse {
 public:
-    TUniverse() : m_surface(QSize(Side, Side))
+    TUniverse()
+        : m_surface(QSize(Side, Side))
     {
         if (!m_dir.isValid())
             throw std::runtime_error("no temporary folder");
@@ -37,8 +38,10 @@ public:
         if (!generator.waitForFinished(600000) || generator.exitCode() != 0)
             throw std::runtime_error("the universe generator failed");
         QString error;
-        m_map = TDbConnection::Open(m_dir.filePath(QStringLiteral("map.db")), TOpenMode::ExistingOnly, &error);
-        m_custom = TDbConnection::Open(m_dir.filePath(QStringLiteral("custom.db")), TOpenMode::ExistingOnly, &error);
+        m_map
+            = TDbConnection::Open(m_dir.filePath(QStringLiteral("map.db")), TOpenMode::ExistingOnly, &error);
+        m_custom = TDbConnection::Open(
+            m_dir.filePath(QStringLiteral("custom.db")), TOpenMode::ExistingOnly, &error);
         if (!m_map || !m_custom)
             throw std::runtime_error(error.toStdString());
         m_galaxy = std::make_unique<TGalaxy>(QString(), &m_surface);

@@ -71,7 +71,10 @@ QString MapFontFamily()
     return family;
 }
 
-int PointsToPixels(int points) { return std::max(1, RoundToInt(points * 96 / 72.0)); }
+int PointsToPixels(int points)
+{
+    return std::max(1, RoundToInt(points * 96 / 72.0));
+}
 
 // ---------------------------------------------------------------- frame state
 
@@ -91,7 +94,10 @@ TMapFrame::TMapFrame(TGalaxy& galaxy, QPainter& painter, QSize size, TMapRendere
     Renderer.Pixels.clear();
 }
 
-TMapFrame::~TMapFrame() { FlushPixels(); }
+TMapFrame::~TMapFrame()
+{
+    FlushPixels();
+}
 
 void TMapFrame::PrepareSystems()
 {
@@ -284,8 +290,8 @@ void ClearSurface(TMapFrame& frame)
 
 namespace {
 
-void DrawSystemAt(TMapFrame& frame, const TSystem& system, bool visible, QPoint p, TColor colour, bool isRoute,
-    bool showName, TColor innerColour, TColor textColour);
+void DrawSystemAt(TMapFrame& frame, const TSystem& system, bool visible, QPoint p, TColor colour,
+    bool isRoute, bool showName, TColor innerColour, TColor textColour);
 
 } // namespace
 
@@ -305,13 +311,14 @@ void DrawSystem(TMapFrame& frame, const TSystem& system, TColor colour, bool isR
 {
     const TMapRenderer::TSystemInfo* info = frame.Info(system);
     DrawSystemAt(frame, system, info ? info->Visible : IsVisible(system, frame.Projection),
-        info ? info->Point : frame.Projection.ToScreen(system), colour, isRoute, showName, innerColour, textColour);
+        info ? info->Point : frame.Projection.ToScreen(system), colour, isRoute, showName, innerColour,
+        textColour);
 }
 
 namespace {
 
-void DrawSystemAt(TMapFrame& frame, const TSystem& system, bool visible, QPoint p, TColor colour, bool isRoute,
-    bool showName, TColor innerColour, TColor textColour)
+void DrawSystemAt(TMapFrame& frame, const TSystem& system, bool visible, QPoint p, TColor colour,
+    bool isRoute, bool showName, TColor innerColour, TColor textColour)
 {
     TGalaxy& g = frame.Galaxy;
     const TMapColours& colours = frame.Colours;
@@ -390,7 +397,7 @@ void BuildLinks(const TMapFrame& frame, TMapRenderer& R)
             TMapRenderer::TLinkInfo link;
             link.From = int(&s - first);
             link.To = int(t - first);
-            link.Kind = quint8(s.Region != t->Region ? RegionKind
+            link.Kind = quint8(s.Region != t->Region      ? RegionKind
                     : s.Constellation == t->Constellation ? SystemKind
                                                           : ConstellationKind);
             // Links are stored in both directions: between two visible systems the later one in
@@ -412,7 +419,8 @@ void DrawJumpLinks(TMapFrame& frame)
     for (auto& batch : R.SecurityLines)
         batch.second.clear();
     const TMapRenderer::TLinkSource source { frame.JumpTotal(), R.Systems.size(),
-        R.Systems.empty() ? nullptr : R.Systems.front().System, R.Systems.empty() ? nullptr : R.Systems.back().System };
+        R.Systems.empty() ? nullptr : R.Systems.front().System,
+        R.Systems.empty() ? nullptr : R.Systems.back().System };
     if (!(source == R.LinkSource)) {
         BuildLinks(frame, R);
         R.LinkSource = source;
@@ -461,7 +469,8 @@ void DrawConstellationBoxes(TMapFrame& frame)
         frame.SetPen(region.Colour);
         for (const TConstellation* c : region.Constellations) {
             const TIntRect b = ConstellationBounds(*c);
-            frame.Rectangle(p.ScreenX(b.Left), p.ScreenY(b.Top) + 1, p.ScreenX(b.Right), p.ScreenY(b.Bottom) + 1);
+            frame.Rectangle(
+                p.ScreenX(b.Left), p.ScreenY(b.Top) + 1, p.ScreenX(b.Right), p.ScreenY(b.Bottom) + 1);
         }
     }
 }

@@ -45,7 +45,10 @@ constexpr TColor White = 0xFFFFFF;
 constexpr TColor Grey = 0x808080;
 constexpr TColor Navy = 0x800000;
 
-inline QRgb ToRgb(TColor colour) { return qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF); }
+inline QRgb ToRgb(TColor colour)
+{
+    return qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
 
 // "tahoma" where the system has it, else the system's sans-serif.
 QString MapFontFamily();
@@ -75,7 +78,7 @@ public:
 
     // Reused buffers.
     std::vector<TSystemInfo> Systems;
-    std::vector<QPoint> Pixels;  // single pixels waiting to be drawn in one colour
+    std::vector<QPoint> Pixels; // single pixels waiting to be drawn in one colour
     std::vector<QLine> KindLines[3]; // jump links by kind: region, constellation, system
     std::unordered_map<TColor, std::size_t> SecurityBatch; // colour -> index in SecurityLines
     std::vector<std::pair<TColor, std::vector<QLine>>> SecurityLines;
@@ -85,8 +88,8 @@ public:
     // between frames; rebuilt when the systems or the number of jumps change.
     struct TLinkInfo {
         int From = 0, To = 0;
-        quint8 Kind = 0;           // 0 region, 1 constellation, 2 system
-        bool DrawnFromTo = false;  // between two visible ends the way back draws it instead
+        quint8 Kind = 0; // 0 region, 1 constellation, 2 system
+        bool DrawnFromTo = false; // between two visible ends the way back draws it instead
     };
     std::vector<TLinkInfo> Links;
     struct TLinkSource {
@@ -120,7 +123,7 @@ public:
     {
         const std::size_t i = std::size_t(system.ListIndex);
         return i < Renderer.Systems.size() && Renderer.Systems[i].System == &system ? &Renderer.Systems[i]
-                                                                                   : nullptr;
+                                                                                    : nullptr;
     }
     QPoint Point(const TSystem& system) const;
     bool Visible(const TSystem& system) const;

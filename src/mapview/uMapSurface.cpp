@@ -2,11 +2,17 @@
 
 #include "uMapDraw.h"
 
-TMapSurface::TMapSurface() : m_renderer(std::make_unique<TMapRenderer>()) { }
+TMapSurface::TMapSurface()
+    : m_renderer(std::make_unique<TMapRenderer>())
+{
+}
 
 TMapSurface::~TMapSurface() = default;
 
-TImageSurface::TImageSurface(QSize size) { Resize(size); }
+TImageSurface::TImageSurface(QSize size)
+{
+    Resize(size);
+}
 
 void TImageSurface::Resize(QSize size)
 {

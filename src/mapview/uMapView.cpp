@@ -28,7 +28,9 @@ qint32 RoundToInt(double value)
 }
 
 TMapProjection::TMapProjection(const TIntRect& view, QSize size)
-    : m_view(view), m_w(std::max(0, size.width())), m_h(std::max(0, size.height()))
+    : m_view(view)
+    , m_w(std::max(0, size.width()))
+    , m_h(std::max(0, size.height()))
 {
     const double side = std::min(m_w, m_h);
     const double w = double(view.Right) - view.Left;
@@ -40,20 +42,35 @@ TMapProjection::TMapProjection(const TIntRect& view, QSize size)
     m_my = side > 0 ? h / side : 0;
 }
 
-QSize SurfaceSize(const TGalaxy& galaxy) { return galaxy.Surface ? galaxy.Surface->Size() : QSize(); }
+QSize SurfaceSize(const TGalaxy& galaxy)
+{
+    return galaxy.Surface ? galaxy.Surface->Size() : QSize();
+}
 
-TMapProjection Projection(const TGalaxy& galaxy) { return TMapProjection(galaxy.View, SurfaceSize(galaxy)); }
+TMapProjection Projection(const TGalaxy& galaxy)
+{
+    return TMapProjection(galaxy.View, SurfaceSize(galaxy));
+}
 
 bool IsVisible(const TSystem& system, const TMapProjection& projection)
 {
     return system.Region && system.Region->Visible && projection.OnSurface(projection.ToScreen(system));
 }
 
-bool IsVisible(const TSystem& system) { return system.Galaxy && IsVisible(system, Projection(*system.Galaxy)); }
+bool IsVisible(const TSystem& system)
+{
+    return system.Galaxy && IsVisible(system, Projection(*system.Galaxy));
+}
 
-qint32 DotSizeFor(qint32 zoomPercent) { return 55 / std::max(1, zoomPercent); }
+qint32 DotSizeFor(qint32 zoomPercent)
+{
+    return 55 / std::max(1, zoomPercent);
+}
 
-qint32 DotRadius(qint32 dotSize) { return RoundToInt(dotSize / 2.0) + 1; }
+qint32 DotRadius(qint32 dotSize)
+{
+    return RoundToInt(dotSize / 2.0) + 1;
+}
 
 qint32 ZoomPercentOf(const TIntRect& view, const TIntRect& mapBounds)
 {
@@ -215,7 +232,10 @@ void ZoomToRegion(TGalaxy& galaxy, const TRegion* region)
         ZoomToRect(galaxy, RegionBounds(*region), RegionMargin);
 }
 
-void ShowAllSystems(TGalaxy& galaxy) { ZoomToRect(galaxy, galaxy.MapBounds, AllSystemsMargin); }
+void ShowAllSystems(TGalaxy& galaxy)
+{
+    ZoomToRect(galaxy, galaxy.MapBounds, AllSystemsMargin);
+}
 
 QPoint MapCentre(const TGalaxy& galaxy)
 {
@@ -242,11 +262,15 @@ void ZoomToSurfaceRect(TGalaxy& galaxy, const TIntRect& pixels)
 {
     const TMapProjection p = Projection(galaxy);
     ZoomToRect(galaxy,
-        TIntRect { p.MapXAt(pixels.Left), p.MapYAt(pixels.Top), p.MapXAt(pixels.Right), p.MapYAt(pixels.Bottom) },
+        TIntRect {
+            p.MapXAt(pixels.Left), p.MapYAt(pixels.Top), p.MapXAt(pixels.Right), p.MapYAt(pixels.Bottom) },
         0);
 }
 
-bool ZoomInAllowed(const TGalaxy& galaxy) { return galaxy.ZoomPercent > 2; }
+bool ZoomInAllowed(const TGalaxy& galaxy)
+{
+    return galaxy.ZoomPercent > 2;
+}
 
 bool ZoomOutAllowed(const TGalaxy& galaxy)
 {

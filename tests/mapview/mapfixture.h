@@ -19,7 +19,8 @@ struct TinyMap {
     std::unique_ptr<TGalaxy> galaxy;
     QString error;
 
-    explicit TinyMap(QSize size = QSize(512, 512)) : surface(size)
+    explicit TinyMap(QSize size = QSize(512, 512))
+        : surface(size)
     {
         map = TDbConnection::Open(home.file(QStringLiteral("map.db")), TOpenMode::ExistingOnly, &error);
         custom = TDbConnection::Open(home.file(QStringLiteral("custom.db")), TOpenMode::ExistingOnly, &error);

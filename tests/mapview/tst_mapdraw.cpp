@@ -18,7 +18,10 @@ public:
         QString text;
         QPoint baseline;
     };
-    TRecordingEngine() : QPaintEngine(QPaintEngine::AllFeatures) { }
+    TRecordingEngine()
+        : QPaintEngine(QPaintEngine::AllFeatures)
+    {
+    }
     bool begin(QPaintDevice*) override { return true; }
     bool end() override { return true; }
     void updateState(const QPaintEngineState&) override { }
@@ -50,7 +53,10 @@ public:
 
 class TRecordingDevice : public QPaintDevice {
 public:
-    explicit TRecordingDevice(QSize size) : m_size(size) { }
+    explicit TRecordingDevice(QSize size)
+        : m_size(size)
+    {
+    }
     QPaintEngine* paintEngine() const override { return &m_engine; }
     TRecordingEngine& engine() { return m_engine; }
 
@@ -115,7 +121,8 @@ bool near(const QImage& img, QPoint p, QRgb colour)
 {
     for (int dy = -1; dy <= 1; ++dy)
         for (int dx = -1; dx <= 1; ++dx)
-            if (img.valid(p + QPoint(dx, dy)) && (img.pixel(p + QPoint(dx, dy)) & 0xFFFFFF) == (colour & 0xFFFFFF))
+            if (img.valid(p + QPoint(dx, dy))
+                && (img.pixel(p + QPoint(dx, dy)) & 0xFFFFFF) == (colour & 0xFFFFFF))
                 return true;
     return false;
 }
@@ -130,7 +137,10 @@ int countColour(const QImage& img, const QRect& area, QRgb colour)
     return n;
 }
 
-QRgb rgb(TColor c) { return ToRgb(c) & 0xFFFFFF; }
+QRgb rgb(TColor c)
+{
+    return ToRgb(c) & 0xFFFFFF;
+}
 
 } // namespace
 
@@ -190,7 +200,9 @@ private slots:
             if (s->Region == hidden) {
                 QCOMPARE(m.pixel(m.at(s)), rgb(0));
                 // Nor its name.
-                QCOMPARE(countColour(m.image(), QRect(m.at(s) + QPoint(1, 1), QSize(20, 6)), rgb(hidden->Colour)), 0);
+                QCOMPARE(
+                    countColour(m.image(), QRect(m.at(s) + QPoint(1, 1), QSize(20, 6)), rgb(hidden->Colour)),
+                    0);
             } else {
                 QCOMPARE(m.pixel(m.at(s)), rgb(s->Region->Colour));
             }
@@ -222,10 +234,10 @@ private slots:
         const QPoint p = m.at(s);
         const QRgb own = rgb(s->Region->Colour);
         const QRgb mark = ring.isEmpty() ? own : rgb(g.Colours->GetColor(ring));
-        QCOMPARE(m.pixel(p + QPoint(0, -r + 1)), mark);  // the ring
+        QCOMPARE(m.pixel(p + QPoint(0, -r + 1)), mark); // the ring
         QCOMPARE(m.pixel(p + QPoint(-r + 1, 0)), mark);
-        QCOMPARE(m.pixel(p + QPoint(3, -3)), own);       // inside, off the band
-        QCOMPARE(m.pixel(p), mark);                      // the band through the middle
+        QCOMPARE(m.pixel(p + QPoint(3, -3)), own); // inside, off the band
+        QCOMPARE(m.pixel(p), mark); // the band through the middle
         QCOMPARE(m.pixel(p + QPoint(-r - 2, 0)), rgb(0)); // outside the dot
     }
 
@@ -332,7 +344,8 @@ private slots:
                                            QStringLiteral("最低安全"), QStringLiteral("0.9"),
                                            QStringLiteral("平均安全"), QStringLiteral("0.900"),
                                            QStringLiteral("比例"), QStringLiteral("100%") };
-        QTest::newRow("no route") << QStringList() << QStringList { QStringLiteral("比例"), QStringLiteral("100%") };
+        QTest::newRow("no route") << QStringList()
+                                  << QStringList { QStringLiteral("比例"), QStringLiteral("100%") };
     }
     void routeLegend()
     {
@@ -501,11 +514,14 @@ private slots:
         TRecordingDevice before(size);
         QCOMPARE(int(record(before, g, size, renderer).Lines.size()), 44);
         auto& back = later->Jumps;
-        back.erase(std::find_if(back.begin(), back.end(), [&](const auto& j) { return j->Target == earlier; }));
+        back.erase(
+            std::find_if(back.begin(), back.end(), [&](const auto& j) { return j->Target == earlier; }));
         TRecordingDevice device(size);
         TRecordingEngine& e = record(device, g, size, renderer);
         const TPair link = unordered(m.at(earlier), m.at(later));
-        QCOMPARE(std::count_if(e.Lines.begin(), e.Lines.end(), [&](const QLine& l) { return unordered(l.p1(), l.p2()) == link; }), 1);
+        QCOMPARE(std::count_if(e.Lines.begin(), e.Lines.end(),
+                     [&](const QLine& l) { return unordered(l.p1(), l.p2()) == link; }),
+            1);
         QCOMPARE(int(e.Lines.size()), 44);
     }
 
@@ -620,7 +636,8 @@ private slots:
         const TMapProjection p(g.View, size);
         auto expectAt = [&](const QString& name, const TSystem* s, int n) {
             const QPoint sp = p.ToScreen(*s);
-            return QPoint(sp.x() - fm.horizontalAdvance(name), sp.y() - th - r - 6 + th * (n - 1) + fm.ascent());
+            return QPoint(
+                sp.x() - fm.horizontalAdvance(name), sp.y() - th - r - 6 + th * (n - 1) + fm.ascent());
         };
         // After the legend's scale line.
         QStringList names;
@@ -681,7 +698,8 @@ private slots:
             QPainter p(&box);
             PaintSecurityLegend(p);
         }
-        const QColor left = box.pixelColor(0, 3), middle = box.pixelColor(50, 3), right = box.pixelColor(95, 6);
+        const QColor left = box.pixelColor(0, 3), middle = box.pixelColor(50, 3),
+                     right = box.pixelColor(95, 6);
         QVERIFY(left.red() > 250 && left.green() < 5 && left.blue() == 0);
         QVERIFY(std::abs(middle.red() - 127) < 5 && std::abs(middle.green() - 128) < 5);
         QVERIFY(right.green() > 235 && right.red() < 20);

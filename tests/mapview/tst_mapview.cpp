@@ -225,8 +225,8 @@ private slots:
         QTest::addColumn<TIntRect>("view");
         QTest::newRow("wide") << TIntRect { 0, 0, 1000, 500 } << 0.0 << TIntRect { 0, -250, 1000, 750 };
         QTest::newRow("tall") << TIntRect { 0, 0, 400, 1000 } << 0.0 << TIntRect { -300, 0, 700, 1000 };
-        QTest::newRow("region margin") << TIntRect { 0, 0, 1000, 1000 } << 0.01
-                                       << TIntRect { -10, -10, 1010, 1010 };
+        QTest::newRow("region margin")
+            << TIntRect { 0, 0, 1000, 1000 } << 0.01 << TIntRect { -10, -10, 1010, 1010 };
     }
     void zoomToRectMakesItSquare()
     {
@@ -401,7 +401,8 @@ private slots:
         TinyMap m;
         QVERIFY2(m.ok(), qPrintable(m.error));
         TGalaxy& g = m.g();
-        const TConstellation* c = g.Constellations.Find(m.system(QStringLiteral("Aldera"))->Constellation->Name);
+        const TConstellation* c
+            = g.Constellations.Find(m.system(QStringLiteral("Aldera"))->Constellation->Name);
         TIntRect expected { MaxInt, MaxInt, -MaxInt, -MaxInt };
         for (const TSystem* s : c->Systems) {
             expected.Left = std::min(expected.Left, s->MapX);
@@ -499,8 +500,8 @@ private slots:
         const int frames = m.surface.PresentCount();
         g.HotTrack = false;
         QVERIFY(!HoverAt(g, p.x(), p.y()));
-        QCOMPARE(m.surface.Hint(),
-            QStringLiteral("Pell - %1 - %2").arg(s->Constellation->Name, s->Region->Name));
+        QCOMPARE(
+            m.surface.Hint(), QStringLiteral("Pell - %1 - %2").arg(s->Constellation->Name, s->Region->Name));
         QVERIFY(m.surface.HintShown());
         QCOMPARE(m.surface.Status(), QStringLiteral("Pell"));
         QCOMPARE(g.HotSystem, s);
