@@ -275,16 +275,6 @@ constexpr auto KeyAbove = [](const auto& a, const auto& b) { return a.Key < b.Ke
 // Pads the heap's end: its key exceeds every distance's, +infinity's included, so it sits below all.
 const TDijkstra::TEntry TDijkstra::HeapEnd { UINT64_MAX, None };
 
-void TDijkstra::HeapPush(TEntry entry)
-{
-    if (HeapNextFree_ + 1 >= Heap_.size())
-        Heap_.resize(2 * Heap_.size());
-    Heap_[HeapNextFree_] = entry;
-    heapsift::SiftUp(Heap_.data(), HeapNextFree_, KeyAbove);
-    ++HeapNextFree_;
-    Heap_[HeapNextFree_] = HeapEnd;
-}
-
 // Smallest distance first, with the heap's sift rules, so equal-cost ties fall exactly as that
 // order dictates; only a strict improvement replaces a path. As the price is that of the vertex
 // entered, a vertex's first distance is already its best: pops come in distance order, so a later
@@ -297,16 +287,29 @@ void TDijkstra::Run(uint32_t start)
     const uint32_t* targets = Targets_.data();
     uint32_t* improved = Improved_.data();
 
+    // Room for every vertex once, slot 0 and the end pad; grown further only if that ever fails.
+    if (Heap_.size() < Slots_.size() + 2)
+        Heap_.resize(Slots_.size() + 2);
+    TEntry* heap = Heap_.data();
+    uint32_t nextFree = 1;
+    const auto push = [&](TEntry entry) {
+        if (nextFree + 1 >= Heap_.size()) {
+            Heap_.resize(2 * Heap_.size());
+            heap = Heap_.data();
+        }
+        heap[nextFree] = entry;
+        heapsift::SiftUp(heap, nextFree, KeyAbove);
+        heap[++nextFree] = HeapEnd;
+    };
+
     s[start].Dist = std::bit_cast<uint64_t>(0.0);
-    HeapNextFree_ = 1;
-    HeapPush({ 0, start });
-    while (HeapNextFree_ > 1) {
-        TEntry* heap = Heap_.data();
+    push({ s[start].Dist, start });
+    while (nextFree > 1) {
         const uint32_t v = heap[1].Vertex;
-        --HeapNextFree_;
-        heap[1] = heap[HeapNextFree_];
-        heap[HeapNextFree_] = HeapEnd;
-        heapsift::SiftDown<true>(heap, HeapNextFree_, KeyAbove);
+        --nextFree;
+        heap[1] = heap[nextFree];
+        heap[nextFree] = HeapEnd;
+        heapsift::SiftDown<true>(heap, nextFree, KeyAbove);
 
         // Without branches, as whether an arc improves is unpredictable: distances compare as
         // their bit patterns, and an impassable vertex's candidate is all ones, above any of them.
@@ -325,7 +328,7 @@ void TDijkstra::Run(uint32_t start)
             improvedCount += uint32_t(better & 1);
         }
         for (uint32_t i = 0; i < improvedCount; ++i)
-            HeapPush({ s[improved[i]].Dist, improved[i] });
+            push({ s[improved[i]].Dist, improved[i] });
     }
 }
 

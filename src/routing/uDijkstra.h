@@ -166,7 +166,6 @@ private:
 
     int32_t StartIndexOrThrow(void* startData);
     void Run(uint32_t start);
-    void HeapPush(TEntry entry);
 
     std::vector<std::unique_ptr<TCustomVertex>> Vertices_;
     std::vector<void*> Data_;
@@ -176,7 +175,6 @@ private:
     std::vector<uint32_t> Targets_;
     std::vector<uint32_t> Improved_; // one expansion's improved neighbours
     std::vector<TEntry> Heap_; // slot 0 unused, kept between solves
-    uint32_t HeapNextFree_ = 1;
     bool Dirty_ = true;
     bool Suspended_ = false;
     TStepCost OnStepCost_;
