@@ -2,7 +2,12 @@
 
 #include "app/mydialog.h"
 #include "app/startup.h"
+#include "mapview/map.h"
+#include "mapview/uMapDraw.h"
+#include "mapview/uMapView.h"
 #include "model/uGalaxy.h"
+#include "model/uLoaders.h"
+#include "routing/routePlanner.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -12,6 +17,7 @@
 #include <QLabel>
 #include <QLinearGradient>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
@@ -19,6 +25,7 @@
 #include <QStatusTipEvent>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <cstdio>
 
@@ -100,6 +107,10 @@ TMainForm::TMainForm(const QString& appFolder, QWidget* parent)
 TMainForm::~TMainForm()
 {
     SetBusyCursor(false);
+    if (MapForm)
+        MapForm->SetGalaxy(nullptr);
+    if (RouteForm)
+        RouteForm->SetGalaxy(nullptr);
     Galaxy.reset(); // before the connections it uses
     custom.reset();
     map.reset();
@@ -405,10 +416,13 @@ bool TMainForm::LoadSequence()
     LoadSettings();    // 2
     if (DebugMenu)     // 3
         Debug1->menuAction()->setVisible(true);
-    // 4. The map window recreates its drawing surface: arrives with the map window.
+    if (MapForm) // 4
+        MapForm->RecreateSurface();
     try {
-        // 5. The galaxy draws on the map window's surface once that window exists.
-        Galaxy = std::make_unique<TGalaxy>(AppFolder, nullptr);
+        // 5. The galaxy draws on the map window's surface.
+        Galaxy = std::make_unique<TGalaxy>(AppFolder, MapForm ? MapForm->Surface() : nullptr);
+        if (MapForm)
+            MapForm->SetGalaxy(Galaxy.get());
         Galaxy->MapConnection = map->Db();
         Galaxy->CustomConnection = custom->Db();
         Galaxy->Observer.ShowStatus = [this](const QString& text) { SetStatusText(1, text); };
@@ -429,8 +443,14 @@ bool TMainForm::LoadSequence()
         acWindowFloat->setChecked(!MDIStyle);
 
         Galaxy->Load(); // 9
-        SetStatusText(1, QStringLiteral("工作中.."));
-        // The station and jump loaders start here, then the first view shows all systems.
+        TLoaderHost host;
+        host.ShowStatus = [this](const QString& text) { SetStatusText(1, text); };
+        host.WriteLog = [this](const QString& text) { WriteLog(text); };
+        host.EnableAction = [this](const QString& name, bool enabled) { EnableAction(name, enabled); };
+        host.SetBusyCursor = [this](bool busy) { SetBusyCursor(busy); };
+        host.Redraw = [this] { Redraw(); };
+        StartLoaders(*Galaxy, std::move(host));
+        ShowAllSystems(*Galaxy); // the first view
     } catch (const std::exception& e) {
         AbandonStart(QString::fromUtf8(e.what()));
         created.RemoveCreated();
@@ -444,8 +464,22 @@ bool TMainForm::LoadSequence()
 
     // 10. data/regionCentral.xml is read here once the region central tables arrive.
     // 11. The show/hide regions window fills its region list here.
-    if (!MDIStyle) // 12. In the MDI style the tool windows become MDI children here.
+    // 12. In the MDI style the tool windows are MDI children; the other tool windows join
+    //     as they arrive. Otherwise the main window is a tool strip with floating windows.
+    if (!MDIStyle)
         setMaximumHeight(ToolBar->height() + 65);
+    for (QWidget* tool : { static_cast<QWidget*>(MapForm), static_cast<QWidget*>(RouteForm) }) {
+        if (!tool)
+            continue;
+        if (MDIStyle) {
+            QMdiSubWindow* frame = MdiArea->addSubWindow(tool);
+            frame->setObjectName(tool->objectName() + QStringLiteral("Frame"));
+            frame->setAttribute(Qt::WA_DeleteOnClose, false); // closing hides the window
+        } else {
+            tool->setParent(this, Qt::Tool | Qt::WindowStaysOnTopHint);
+        }
+        tool->show();
+    }
     // 13. Window positions from layout.cfg, or the default layout, arrive with the positioner.
     // 14. The agent search window is hidden here.
     // 15. acWindowMap2D, acWindowRoute, acWindowSystem follow their windows' states here.
@@ -453,8 +487,12 @@ bool TMainForm::LoadSequence()
     Redraw();
     // 17. The update check starts here when CheckUpdateAtStart is set.
     // 18. The system search window gets the galaxy and its group list here.
-    // 19. The route planner gets the galaxy and the custom connection; the agent and station
-    //     searches fill their criteria lists.
+    // 19. The route planner gets the galaxy (whose custom connection it uses); the agent and
+    //     station searches fill their criteria lists.
+    if (RouteForm) {
+        RouteForm->SetGalaxy(Galaxy.get());
+        RouteForm->RefreshExcludeList();
+    }
     // 20. LoadTrackingFiles.
     if (SplashForm) // 21
         SplashForm->close();
@@ -468,6 +506,10 @@ void TMainForm::AbandonStart(const QString& message)
     m_fatal = message;
     m_fatalDetail.clear();
     SetBusyCursor(false);
+    if (MapForm)
+        MapForm->SetGalaxy(nullptr);
+    if (RouteForm)
+        RouteForm->SetGalaxy(nullptr);
     Galaxy.reset();
     custom.reset();
     map.reset();
@@ -495,6 +537,10 @@ void TMainForm::FormClose()
     // 3. SaveTrackingFiles.
     // 4. MDIStyle and the window positions go to layout.cfg here, with the positioner.
     SaveSettings(); // 5
+    if (MapForm)
+        MapForm->SetGalaxy(nullptr);
+    if (RouteForm)
+        RouteForm->SetGalaxy(nullptr);
     Galaxy.reset(); // 6
 }
 
@@ -563,7 +609,8 @@ void TMainForm::OptionExecute(TOption option)
         Redraw();
         break;
     case TOptionFollowUp::Recalculate:
-        // The route planner's Recalculate with zooming requested, once the planner exists.
+        if (RouteForm)
+            RouteForm->Recalculate(true);
         break;
     case TOptionFollowUp::None:
         break;
@@ -572,7 +619,67 @@ void TMainForm::OptionExecute(TOption option)
 
 void TMainForm::Redraw()
 {
-    // The galaxy's Redraw onto the map window's surface, once the map window exists.
+    if (Galaxy)
+        ::Redraw(*Galaxy);
+}
+
+void TMainForm::SetMapForm(TMapForm* form)
+{
+    MapForm = form;
+    if (!form)
+        return;
+    form->Host.SelectSystem = [this](TSystem* system) { SelectSystem(system); };
+    form->Host.StatusText = [this](const QString& text) { SetStatusText(0, text); };
+    form->Host.UnhandledWheel = [this](bool up) { return up && FormMouseWheelUp(); };
+    // The route planner's operations, once the planner exists.
+    auto planner = [this](void (TRouteForm::*operation)(TSystem*)) {
+        return [this, operation](TSystem* system) {
+            if (RouteForm)
+                (RouteForm->*operation)(system);
+        };
+    };
+    form->Host.SetStart = planner(&TRouteForm::SetStart);
+    form->Host.SetEnd = planner(&TRouteForm::SetEnd);
+    form->Host.AddWaypoint = planner(&TRouteForm::AddWaypoint);
+    form->Host.EditExclusion = planner(&TRouteForm::EditExclusion);
+    form->Host.RemoveExclusion = planner(&TRouteForm::RemoveExclusion);
+    // The 3D region view (ShowRegion) is bound when that window arrives.
+}
+
+void TMainForm::SetRouteForm(TRouteForm* form)
+{
+    RouteForm = form;
+    if (!form)
+        return;
+    form->Host.StatusText = [this](const QString& text) { SetStatusText(1, text); };
+    form->Host.RepaintMain = [this] { repaint(); };
+    // The system inspector (ShowSystemProps) and the 3D view (RefreshScene) join when they arrive.
+}
+
+void TMainForm::SelectSystem(TSystem* system)
+{
+    if (!system)
+        return;
+    // The system inspector shows the system here, and once LoadComplete is set the 3D region
+    // view switches to its region with the system in focus; both arrive with their windows.
+}
+
+bool TMainForm::FormMouseWheelUp()
+{
+    if (Galaxy && ZoomInAllowed(*Galaxy))
+        ZoomAtSurfacePoint(*Galaxy, Galaxy->MousePos, 1.5);
+    return true;
+}
+
+void TMainForm::wheelEvent(QWheelEvent* event)
+{
+    // Only the upward turn is the main window's; whole notches, as on the map.
+    m_wheelDelta += event->angleDelta().y();
+    const int steps = m_wheelDelta / 120;
+    m_wheelDelta -= steps * 120;
+    for (int i = 0; i < steps; ++i)
+        FormMouseWheelUp();
+    event->setAccepted(event->angleDelta().y() > 0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -660,10 +767,24 @@ void TMainForm::acGroupsSystemExecute() { }
 void TMainForm::acGroupsOfficeExecute() { }
 // Client folders.
 void TMainForm::acQORpathExecute() { }
-// Map window.
-void TMainForm::acZoomINExecute() { }
-void TMainForm::acZoomOUTExecute() { }
-void TMainForm::acZoom100Execute() { }
+// Map window: zoom about the surface centre within the action limits; the view of all systems.
+void TMainForm::acZoomINExecute()
+{
+    if (Galaxy && ZoomInAllowed(*Galaxy))
+        ZoomAtCentre(*Galaxy, 1.5);
+}
+
+void TMainForm::acZoomOUTExecute()
+{
+    if (Galaxy && ZoomOutAllowed(*Galaxy))
+        ZoomAtCentre(*Galaxy, 0.66);
+}
+
+void TMainForm::acZoom100Execute()
+{
+    if (Galaxy)
+        ShowAllSystems(*Galaxy);
+}
 // Window layout.
 void TMainForm::acWindowMap2DExecute() { }
 void TMainForm::acWindowSystemExecute() { }

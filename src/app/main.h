@@ -19,6 +19,9 @@ class QMdiArea;
 class QMenu;
 class QToolBar;
 class TGalaxy;
+class TMapForm;
+class TRouteForm;
+class TSystem;
 
 // Receives a fatal start-up message. The default shows a message box, except on the
 // offscreen platform where nobody could answer it.
@@ -61,8 +64,19 @@ public:
     QString StatusText(int panel) const;
 
     void SetBusyCursor(bool busy);
-    // The map's Redraw; does nothing until the map window exists.
+    // The map's Redraw; does nothing until the galaxy exists.
     void Redraw();
+    // Makes a system current: the system inspector shows it and, once loading is complete, the
+    // 3D region view switches to its region. The map window and the search windows call it.
+    void SelectSystem(TSystem* system);
+    // The main window's wheel-up rule: zoom in about the map point under the last mouse
+    // position over the map while ZoomPercent is above 2. Reports the wheel handled either way.
+    bool FormMouseWheelUp();
+    // The map window, created by the entry routine after the splash; binds its requests to this
+    // window. The galaxy draws on its surface from the load sequence on.
+    void SetMapForm(TMapForm* form);
+    // The route planner, created by the entry routine; the map's route commands go to it.
+    void SetRouteForm(TRouteForm* form);
     // Paints the security legend SecBox.
     void PaintSecurityLegend();
 
@@ -114,6 +128,8 @@ public:
     bool Loading = false;
     bool Closing = false;
     QPointer<QWidget> SplashForm; // closed at the end of the load sequence
+    QPointer<TMapForm> MapForm;
+    QPointer<TRouteForm> RouteForm;
 
 public slots:
     void OptionExecute(TOption option);
@@ -147,6 +163,7 @@ public slots:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void FormCreate();
@@ -167,6 +184,7 @@ private:
     bool m_closed = false;
     bool m_busy = false;
     bool m_customCreated = false;
+    int m_wheelDelta = 0; // eighths of a degree not yet turned into a zoom step
 };
 
 // The one main window of the process; null before it is created and after it is gone.
