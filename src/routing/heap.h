@@ -21,8 +21,7 @@ namespace heapsift {
 // The sift steps over slots 1 .. nextFree - 1. above(a, b) is true when a belongs above b;
 // equal items are never swapped, and between equal children the right one is taken.
 // Shared by THeap and the solver's index heap so both break ties the same way.
-template <class T, class Above>
-inline void SiftUp(T* items, uint32_t k, Above above)
+template <class T, class Above> inline void SiftUp(T* items, uint32_t k, Above above)
 {
     T item = items[k];
     while (k > 1) {

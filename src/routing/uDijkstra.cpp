@@ -35,13 +35,24 @@ void TCustomVertex::Reset()
     SetDistance(Infinity);
 }
 
-float TCustomVertex::EdgeWeight(int) const { return 0; }
+float TCustomVertex::EdgeWeight(int) const
+{
+    return 0;
+}
 
-void TCustomVertex::SetWeight(float) { }
+void TCustomVertex::SetWeight(float)
+{
+}
 
-float TCustomVertex::GetWeight() const { return 0; }
+float TCustomVertex::GetWeight() const
+{
+    return 0;
+}
 
-float TCustomVertex::Cost(int) { return Infinity; }
+float TCustomVertex::Cost(int)
+{
+    return Infinity;
+}
 
 int TCustomVertex::AddNeighbour(TCustomVertex* vertex)
 {
@@ -180,7 +191,8 @@ int TDijkstra::AddVertex(std::unique_ptr<TCustomVertex> vertex)
     TCustomVertex* v = vertex.get();
     Data_.push_back(v->Data_);
     Passable_.push_back(v->Passable_);
-    Slots_.push_back({ std::bit_cast<uint64_t>(double(v->Distance_)), 0, v->Previous_ && v->Previous_->Owner_ == this ? v->Previous_->Index_ : None });
+    Slots_.push_back({ std::bit_cast<uint64_t>(double(v->Distance_)), 0,
+        v->Previous_ && v->Previous_->Owner_ == this ? v->Previous_->Index_ : None });
     Vertices_.push_back(std::move(vertex));
     v->Owner_ = this;
     v->Index_ = index;

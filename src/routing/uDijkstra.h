@@ -137,9 +137,9 @@ public:
 
     // Results of the last solve by vertex index.
     double DistanceOf(int index) const; // exact cost; +infinity when unreached
-    int PreviousOf(int index) const;    // -1 at the start and for unreached vertices
+    int PreviousOf(int index) const; // -1 at the start and for unreached vertices
     std::vector<int> PathTo(int index) const; // the Previous chain: destination first, start last
-    int PathSize(int index) const;            // number of vertices on that chain
+    int PathSize(int index) const; // number of vertices on that chain
 
 private:
     friend class TCustomVertex;

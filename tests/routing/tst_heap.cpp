@@ -26,7 +26,10 @@ int32_t compareItems(void* a, void* b)
 // The sift rules spelt out step by step with swaps, to hold the heap to them.
 class LiteralHeap {
 public:
-    explicit LiteralHeap(uint8_t order) : m_order(order) { }
+    explicit LiteralHeap(uint8_t order)
+        : m_order(order)
+    {
+    }
 
     void push(Item* item)
     {
@@ -159,7 +162,8 @@ void TestHeap::popsByOrder_data()
     QTest::addColumn<QList<int>>("keys");
     QTest::addColumn<QList<int>>("expected");
     QTest::newRow("largest first") << 0 << QList<int> { 4, 9, 1, 7, 3, 8 } << QList<int> { 9, 8, 7, 4, 3, 1 };
-    QTest::newRow("smallest first") << 1 << QList<int> { 4, 9, 1, 7, 3, 8 } << QList<int> { 1, 3, 4, 7, 8, 9 };
+    QTest::newRow("smallest first") << 1 << QList<int> { 4, 9, 1, 7, 3, 8 }
+                                    << QList<int> { 1, 3, 4, 7, 8, 9 };
     QTest::newRow("negative keys") << 1 << QList<int> { 0, -3, 2, -8 } << QList<int> { -8, -3, 0, 2 };
 }
 
