@@ -1,17 +1,13 @@
 // One full solve of the route graph of the default generated universe under the prefer-high costs
 // with some systems avoided and blocked, against Boost.Graph's Dijkstra on a compressed sparse row
 // graph of the same links with the entering costs as edge weights. Both must agree on every distance.
-#include "model/uDatabase.h"
-#include "model/uGalaxy.h"
-#include "model/uLoaders.h"
 #include "routing/uDijkstra.h"
 #include "routing/uRoute.h"
 
+#include "benchuniverse.h"
 #include "ratioreporter.h"
 
 #include <QCoreApplication>
-#include <QProcess>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 #include <boost/graph/compressed_sparse_row_graph.hpp>
@@ -34,38 +30,14 @@ using TCsrGraph = boost::compressed_sparse_row_graph<boost::directedS, boost::no
 constexpr int32_t BoostInfinity = std::numeric_limits<int32_t>::max();
 constexpr int StartCount = 16;
 
-[[noreturn]] void Fail(const std::string& message)
-{
-    std::fprintf(stderr, "bench_dijkstra: %s\n", message.c_str());
-    std::abort();
-}
+[[noreturn]] void Fail(const std::string& message) { BenchFail("bench_dijkstra", message); }
 
 // The default universe with its route graph, prices and a Boost copy of the same links.
 class TRouteUniverse {
 public:
     TRouteUniverse()
     {
-        if (!m_dir.isValid())
-            Fail("no temporary folder");
-        QProcess generator;
-        generator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        generator.start(QStringLiteral(QORMAP_GENERATOR), { QStringLiteral("--out"), m_dir.path() });
-        if (!generator.waitForFinished(600000) || generator.exitCode() != 0)
-            Fail("the universe generator failed");
-        QString error;
-        m_map = TDbConnection::Open(m_dir.filePath(QStringLiteral("map.db")), TOpenMode::ExistingOnly, &error);
-        m_custom = TDbConnection::Open(m_dir.filePath(QStringLiteral("custom.db")), TOpenMode::ExistingOnly, &error);
-        if (!m_map || !m_custom)
-            Fail(error.toStdString());
-        m_galaxy = std::make_unique<TGalaxy>(QString());
-        TGalaxy& g = *m_galaxy;
-        g.MapConnection = m_map->Db();
-        g.CustomConnection = m_custom->Db();
-        g.Load();
-        LoadJumps(g, g.MapConnection, {});
-        BuildRouteGraph(g, {});
-        g.Graph->SetSuspended(false);
-
+        TGalaxy& g = m_universe.Galaxy();
         // Prefer high, one system in 40 avoided and one in 60 blocked.
         g.SecurityPreference = PreferHigh;
         for (int i = 0; i < g.Systems.Count(); ++i) {
@@ -106,13 +78,11 @@ public:
                     break;
                 }
     }
-    ~TRouteUniverse() { m_galaxy.reset(); }
-
-    TGalaxy& Galaxy() { return *m_galaxy; }
+    TGalaxy& Galaxy() { return m_universe.Galaxy(); }
     int Arcs() const { return m_arcs; }
     TSystem* Start(int i) const { return m_starts[std::size_t(i) % m_starts.size()]; }
 
-    void SolveOurs(int i) { m_galaxy->Graph->Solve(Start(i), m_costs); }
+    void SolveOurs(int i) { Galaxy().Graph->Solve(Start(i), m_costs); }
 
     auto DistanceMap() { return boost::make_iterator_property_map(m_distance.begin(), boost::get(boost::vertex_index, *m_csr)); }
     auto PredecessorMap()
@@ -144,7 +114,7 @@ public:
     // Every distance of both solvers from every start; aborts on the first difference.
     void CheckAgreement()
     {
-        const TDijkstra& graph = *m_galaxy->Graph;
+        const TDijkstra& graph = *Galaxy().Graph;
         int reached = 0;
         for (int i = 0; i < StartCount; ++i) {
             for (int variant = 0; variant < 2; ++variant) {
@@ -167,10 +137,7 @@ public:
     }
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<TDbConnection> m_map;
-    std::unique_ptr<TDbConnection> m_custom;
-    std::unique_ptr<TGalaxy> m_galaxy;
+    TBenchUniverse m_universe { QStringLiteral(QORMAP_GENERATOR), "bench_dijkstra" };
     std::vector<int32_t> m_costs;
     std::vector<TSystem*> m_starts;
     std::unique_ptr<TCsrGraph> m_csr;

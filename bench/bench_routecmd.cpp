@@ -1,16 +1,11 @@
 // The whole "qormap-cli route" command on the default generated universe, as a process, against
 // sqlite3 selecting every row of solarSystems and jumps from the same map.db, in the same run.
-#include "model/uDatabase.h"
-#include "model/uGalaxy.h"
-#include "model/uLoaders.h"
 #include "routing/uDijkstra.h"
-#include "routing/uRoute.h"
 
+#include "benchuniverse.h"
 #include "ratioreporter.h"
 
 #include <QCoreApplication>
-#include <QProcess>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -29,11 +24,7 @@ extern char** environ;
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& message)
-{
-    std::fprintf(stderr, "bench_routecmd: %s\n", message.c_str());
-    std::abort();
-}
+[[noreturn]] void Fail(const std::string& message) { BenchFail("bench_routecmd", message); }
 
 // Runs argv with its output sent to /dev/null and returns the exit status.
 int RunProcess(const std::vector<std::string>& args)
@@ -57,56 +48,33 @@ int RunProcess(const std::vector<std::string>& args)
 }
 
 struct TSetup {
-    QTemporaryDir Dir;
     std::vector<std::string> RouteCommand;
     std::vector<std::string> SqliteCommand;
 };
 
 TSetup* Setup = nullptr;
 
-// Generates the universe and picks a long route: from the first system to the farthest one.
-void Prepare(TSetup& setup)
+// A long route: from the first system to the farthest one it reaches.
+void Prepare(TSetup& setup, TBenchUniverse& universe)
 {
-    if (!setup.Dir.isValid())
-        Fail("no temporary folder");
-    QProcess generator;
-    generator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    generator.start(QStringLiteral(QORMAP_GENERATOR), { QStringLiteral("--out"), setup.Dir.path() });
-    if (!generator.waitForFinished(600000) || generator.exitCode() != 0)
-        Fail("the universe generator failed");
-    const QString mapPath = setup.Dir.filePath(QStringLiteral("map.db"));
-
-    QString from;
+    TGalaxy& galaxy = universe.Galaxy();
+    TSystem* first = galaxy.Systems[0];
+    galaxy.Graph->Solve(first);
     QString to;
-    {
-        QString error;
-        auto map = TDbConnection::Open(mapPath, TOpenMode::ExistingOnly, &error);
-        auto custom = TDbConnection::Open(setup.Dir.filePath(QStringLiteral("custom.db")), TOpenMode::ExistingOnly, &error);
-        if (!map || !custom)
-            Fail(error.toStdString());
-        TGalaxy galaxy { QString() };
-        galaxy.MapConnection = map->Db();
-        galaxy.CustomConnection = custom->Db();
-        galaxy.Load();
-        LoadJumps(galaxy, galaxy.MapConnection, {});
-        BuildRouteGraph(galaxy, {});
-        galaxy.Graph->SetSuspended(false);
-        TSystem* first = galaxy.Systems[0];
-        int longest = 0;
-        galaxy.Graph->Solve(first);
-        for (const auto& e : galaxy.Systems) {
-            const int size = galaxy.Graph->PathSize(e.Object->VertexIndex);
-            if (size > longest) {
-                longest = size;
-                to = e.Object->Name;
-            }
+    int longest = 0;
+    for (const auto& e : galaxy.Systems) {
+        const int size = galaxy.Graph->PathSize(e.Object->VertexIndex);
+        if (size > longest) {
+            longest = size;
+            to = e.Object->Name;
         }
-        from = first->Name;
-        std::printf("route from %s to %s: %d jumps by the shortest way\n", qPrintable(from), qPrintable(to), longest - 1);
     }
-    setup.RouteCommand = { QORMAP_CLI, "--home", setup.Dir.path().toStdString(), "route", from.toStdString(),
+    std::printf("route from %s to %s: %d jumps by the shortest way\n", qPrintable(first->Name), qPrintable(to),
+        longest - 1);
+    setup.RouteCommand = { QORMAP_CLI, "--home", universe.Home().toStdString(), "route", first->Name.toStdString(),
         to.toStdString(), "--prefer", "high" };
-    setup.SqliteCommand = { "sqlite3", mapPath.toStdString(), "select * from solarSystems; select * from jumps;" };
+    setup.SqliteCommand = { "sqlite3", universe.File("map.db").toStdString(),
+        "select * from solarSystems; select * from jumps;" };
     if (RunProcess(setup.RouteCommand) != 0)
         Fail("the route command failed");
     if (RunProcess(setup.SqliteCommand) != 0)
@@ -133,9 +101,10 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
+    TBenchUniverse universe(QStringLiteral(QORMAP_GENERATOR), "bench_routecmd");
     TSetup setup;
     Setup = &setup;
-    Prepare(setup);
+    Prepare(setup, universe);
 
     benchmark::RegisterBenchmark("RouteCommand", BM_RouteCommand)->Unit(benchmark::kMillisecond)->UseRealTime();
     benchmark::RegisterBenchmark("Sqlite3SelectAll", BM_Sqlite3SelectAll)->Unit(benchmark::kMillisecond)->UseRealTime();

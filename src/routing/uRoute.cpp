@@ -17,23 +17,21 @@ std::vector<int32_t>& CostScratch()
 // or -1 when to has none. Throws what the solver throws (a start without a vertex).
 int SolveLeg(TGalaxy& galaxy, TSystem* from, TSystem* to)
 {
+    // Passable flags and prices in one pass over the systems; each system's vertex carries it as
+    // its payload, so these are the answers OnStepCost gives, asked once per vertex rather than
+    // once per relaxation.
     TDijkstra& graph = *galaxy.Graph;
-    for (const auto& e : galaxy.Systems)
-        if (TCustomVertex* vertex = graph.GetVertex(e.Object->VertexIndex))
-            vertex->SetPassable(e.Object->BlockThreshold < BlockedThreshold);
-
-    if (!graph.Suspended()) {
-        // The prices once per vertex rather than once per relaxation: the same answers
-        // OnStepCost gives, as it is bound to StepCost.
-        std::vector<int32_t>& costs = CostScratch();
-        const int count = graph.VertexCount();
-        costs.resize(std::size_t(count));
-        for (int i = 0; i < count; ++i) {
-            const auto* system = static_cast<const TSystem*>(graph.GetVertex(i)->Data());
-            costs[std::size_t(i)] = system ? StepCost(galaxy, *system) : NormalThreshold;
+    std::vector<int32_t>& costs = CostScratch();
+    costs.assign(std::size_t(graph.VertexCount()), NormalThreshold);
+    for (const auto& e : galaxy.Systems) {
+        const TSystem& system = *e.Object;
+        if (TCustomVertex* vertex = graph.GetVertex(system.VertexIndex)) {
+            vertex->SetPassable(system.BlockThreshold < BlockedThreshold);
+            costs[std::size_t(system.VertexIndex)] = StepCost(galaxy, system);
         }
-        graph.Solve(from, costs);
     }
+    if (!graph.Suspended())
+        graph.Solve(from, costs);
     return graph.GetVertex(to->VertexIndex) ? to->VertexIndex : -1;
 }
 
