@@ -126,6 +126,8 @@ private slots:
     void stepCostTable_data();
     void stepCostTable();
     void shortestCostsOneJumpEach();
+    void equalCostTiesKeepTheFirstPath_data();
+    void equalCostTiesKeepTheFirstPath();
     void securityPreferenceChoosesPath_data();
     void securityPreferenceChoosesPath();
     void avoidedSystemOnlyWhenCheaper_data();
@@ -211,6 +213,36 @@ void TestRoute::shortestCostsOneJumpEach()
     QCOMPARE(g.galaxy.Graph->DistanceOf(g.sys("E")->VertexIndex), 2.0);
     QCOMPARE(PathLength(g.galaxy, g.sys("A"), g.sys("B")), 2);
     QCOMPARE(PathLength(g.galaxy, g.sys("B"), g.sys("D")), 3);
+}
+
+// S-A-T and S-B-T cost the same under every preference: the path found first stays, and which
+// one that is follows the order the gates were added in.
+void TestRoute::equalCostTiesKeepTheFirstPath_data()
+{
+    QTest::addColumn<int>("preference");
+    QTest::addColumn<bool>("bFirst");
+    for (int preference : { 0, 1, 2 }) {
+        const QByteArray p = QByteArray::number(preference);
+        QTest::newRow("A first, pref " + p) << preference << false;
+        QTest::newRow("B first, pref " + p) << preference << true;
+    }
+}
+
+void TestRoute::equalCostTiesKeepTheFirstPath()
+{
+    QFETCH(int, preference);
+    QFETCH(bool, bFirst);
+    RouteGalaxy g;
+    g.add(QStringLiteral("S"));
+    g.add(QStringLiteral("A"), 0.3);
+    g.add(QStringLiteral("B"), 0.3);
+    g.add(QStringLiteral("T"));
+    g.chain(bFirst ? QStringLiteral("S-B-T") : QStringLiteral("S-A-T"));
+    g.chain(bFirst ? QStringLiteral("S-A-T") : QStringLiteral("S-B-T"));
+    g.finish();
+    g.galaxy.SecurityPreference = quint8(preference);
+    QVERIFY(ComputeLeg(g.galaxy, g.sys("S"), g.sys("T")));
+    QCOMPARE(g.routeNames(), QStringList({ "T", bFirst ? "B" : "A", "S" }));
 }
 
 // A-M-T directly, or A-H1-H2-H3-T round through high security.
