@@ -85,6 +85,9 @@ public:
     explicit TMapForm(QWidget* parent = nullptr);
     ~TMapForm() override;
 
+    // The design size, also what an MDI frame starts with.
+    QSize sizeHint() const override { return { 619, 611 }; }
+
     // Replaces the drawing surface by a new one; a bound galaxy draws on the new one.
     void RecreateSurface();
     TMapSurface* Surface() const { return box; }
