@@ -26,7 +26,9 @@ int SolveLeg(TGalaxy& galaxy, TSystem* from, TSystem* to)
     for (const auto& e : galaxy.Systems) {
         const TSystem& system = *e.Object;
         if (TCustomVertex* vertex = graph.GetVertex(system.VertexIndex)) {
-            vertex->SetPassable(system.BlockThreshold < BlockedThreshold);
+            const bool passable = system.BlockThreshold < BlockedThreshold;
+            if (vertex->Passable() != passable)
+                vertex->SetPassable(passable);
             costs[std::size_t(system.VertexIndex)] = StepCost(galaxy, system);
         }
     }
