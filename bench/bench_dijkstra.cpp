@@ -30,7 +30,10 @@ using TCsrGraph = boost::compressed_sparse_row_graph<boost::directedS, boost::no
 constexpr int32_t BoostInfinity = std::numeric_limits<int32_t>::max();
 constexpr int StartCount = 16;
 
-[[noreturn]] void Fail(const std::string& message) { BenchFail("bench_dijkstra", message); }
+[[noreturn]] void Fail(const std::string& message)
+{
+    BenchFail("bench_dijkstra", message);
+}
 
 // The default universe with its route graph, prices and a Boost copy of the same links.
 class TRouteUniverse {
@@ -65,13 +68,14 @@ public:
                 weights.push_back(m_costs[std::size_t(target->VertexIndex)]);
             }
         m_arcs = int(edges.size());
-        m_csr = std::make_unique<TCsrGraph>(boost::edges_are_unsorted, edges.begin(), edges.end(), weights.begin(),
-            uint32_t(count));
+        m_csr = std::make_unique<TCsrGraph>(
+            boost::edges_are_unsorted, edges.begin(), edges.end(), weights.begin(), uint32_t(count));
         m_distance.resize(std::size_t(count));
         m_predecessor.resize(std::size_t(count));
 
         // Starts spread over the list, none of them blocked.
-        for (int i = 0; int(m_starts.size()) < StartCount && i < g.Systems.Count(); i += g.Systems.Count() / StartCount)
+        for (int i = 0; int(m_starts.size()) < StartCount && i < g.Systems.Count();
+             i += g.Systems.Count() / StartCount)
             for (int k = i; k < g.Systems.Count(); ++k)
                 if (g.Systems[k]->BlockThreshold != BlockedThreshold) {
                     m_starts.push_back(g.Systems[k]);
@@ -84,10 +88,14 @@ public:
 
     void SolveOurs(int i) { Galaxy().Graph->Solve(Start(i), m_costs); }
 
-    auto DistanceMap() { return boost::make_iterator_property_map(m_distance.begin(), boost::get(boost::vertex_index, *m_csr)); }
+    auto DistanceMap()
+    {
+        return boost::make_iterator_property_map(m_distance.begin(), boost::get(boost::vertex_index, *m_csr));
+    }
     auto PredecessorMap()
     {
-        return boost::make_iterator_property_map(m_predecessor.begin(), boost::get(boost::vertex_index, *m_csr));
+        return boost::make_iterator_property_map(
+            m_predecessor.begin(), boost::get(boost::vertex_index, *m_csr));
     }
 
     void SolveBoost(int i)
@@ -203,6 +211,7 @@ int main(int argc, char** argv)
 
     const double boost = std::min(reporter.Time("BoostDijkstra"), reporter.Time("BoostDijkstraNoColorMap"));
     if (boost > 0)
-        std::printf("TDijkstra / fastest Boost.Graph = %.2f (target <= 0.80)\n", reporter.Time("TDijkstraSolve") / boost);
+        std::printf("TDijkstra / fastest Boost.Graph = %.2f (target <= 0.80)\n",
+            reporter.Time("TDijkstraSolve") / boost);
     return 0;
 }

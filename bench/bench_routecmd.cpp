@@ -24,7 +24,10 @@ extern char** environ;
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& message) { BenchFail("bench_routecmd", message); }
+[[noreturn]] void Fail(const std::string& message)
+{
+    BenchFail("bench_routecmd", message);
+}
 
 // Runs argv with its output sent to /dev/null and returns the exit status.
 int RunProcess(const std::vector<std::string>& args)
@@ -69,10 +72,10 @@ void Prepare(TSetup& setup, TBenchUniverse& universe)
             to = e.Object->Name;
         }
     }
-    std::printf("route from %s to %s: %d jumps by the shortest way\n", qPrintable(first->Name), qPrintable(to),
-        longest - 1);
-    setup.RouteCommand = { QORMAP_CLI, "--home", universe.Home().toStdString(), "route", first->Name.toStdString(),
-        to.toStdString(), "--prefer", "high" };
+    std::printf("route from %s to %s: %d jumps by the shortest way\n", qPrintable(first->Name),
+        qPrintable(to), longest - 1);
+    setup.RouteCommand = { QORMAP_CLI, "--home", universe.Home().toStdString(), "route",
+        first->Name.toStdString(), to.toStdString(), "--prefer", "high" };
     setup.SqliteCommand = { "sqlite3", universe.File("map.db").toStdString(),
         "select * from solarSystems; select * from jumps;" };
     if (RunProcess(setup.RouteCommand) != 0)
@@ -106,8 +109,12 @@ int main(int argc, char** argv)
     Setup = &setup;
     Prepare(setup, universe);
 
-    benchmark::RegisterBenchmark("RouteCommand", BM_RouteCommand)->Unit(benchmark::kMillisecond)->UseRealTime();
-    benchmark::RegisterBenchmark("Sqlite3SelectAll", BM_Sqlite3SelectAll)->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("RouteCommand", BM_RouteCommand)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("Sqlite3SelectAll", BM_Sqlite3SelectAll)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     TRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();

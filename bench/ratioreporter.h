@@ -18,7 +18,8 @@ public:
     }
 
     // Prints "label = ratio (target <= target)" when both benchmarks ran.
-    void PrintRatio(const char* label, const std::string& numerator, const std::string& denominator, double target) const
+    void PrintRatio(
+        const char* label, const std::string& numerator, const std::string& denominator, double target) const
     {
         const auto n = m_times.find(numerator);
         const auto d = m_times.find(denominator);

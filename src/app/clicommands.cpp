@@ -20,129 +20,130 @@ namespace cli {
 
 namespace {
 
-const QString ProgramName = QStringLiteral("qormap-cli");
+    const QString ProgramName = QStringLiteral("qormap-cli");
 
-// Opens an existing SQLite file and reopens it read-only, so no statement can write to it.
-std::unique_ptr<TDbConnection> OpenReadOnly(const QString& path, QString* error)
-{
-    auto connection = TDbConnection::Open(path, TOpenMode::ExistingOnly, error);
-    if (!connection)
-        return nullptr;
-    QSqlDatabase db = connection->Db();
-    db.close();
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!db.open()) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(path, db.lastError().text());
-        return nullptr;
+    // Opens an existing SQLite file and reopens it read-only, so no statement can write to it.
+    std::unique_ptr<TDbConnection> OpenReadOnly(const QString& path, QString* error)
+    {
+        auto connection = TDbConnection::Open(path, TOpenMode::ExistingOnly, error);
+        if (!connection)
+            return nullptr;
+        QSqlDatabase db = connection->Db();
+        db.close();
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
+        if (!db.open()) {
+            if (error)
+                *error = QStringLiteral("%1: %2").arg(path, db.lastError().text());
+            return nullptr;
+        }
+        // One shared lock held for the whole run instead of one per statement, and pages mapped
+        // rather than read: the load runs a few hundred statements.
+        QSqlQuery pragma(db);
+        pragma.exec(QStringLiteral("pragma locking_mode = exclusive"));
+        pragma.exec(QStringLiteral("pragma mmap_size = 268435456"));
+        return connection;
     }
-    // One shared lock held for the whole run instead of one per statement, and pages mapped
-    // rather than read: the load runs a few hundred statements.
-    QSqlQuery pragma(db);
-    pragma.exec(QStringLiteral("pragma locking_mode = exclusive"));
-    pragma.exec(QStringLiteral("pragma mmap_size = 268435456"));
-    return connection;
-}
 
-// An empty user database in memory: a home without custom.db has no stored exclusions.
-std::unique_ptr<TDbConnection> OpenEmptyCustom(QString* error)
-{
-    auto connection = TDbConnection::Open(QStringLiteral(":memory:"), TOpenMode::CreateIfMissing, error);
-    if (connection && !schema::ensureCustomSchema(connection->Db(), error))
-        return nullptr;
-    return connection;
-}
+    // An empty user database in memory: a home without custom.db has no stored exclusions.
+    std::unique_ptr<TDbConnection> OpenEmptyCustom(QString* error)
+    {
+        auto connection = TDbConnection::Open(QStringLiteral(":memory:"), TOpenMode::CreateIfMissing, error);
+        if (connection && !schema::ensureCustomSchema(connection->Db(), error))
+            return nullptr;
+        return connection;
+    }
 
-// "--name value" or "--name=value"; advances i past what it used. False when the value is missing.
-bool OptionValue(const QStringList& args, int& i, const QString& name, QString& value, bool& matched)
-{
-    const QString& arg = args[i];
-    const QString flag = QStringLiteral("--") + name;
-    matched = false;
-    if (arg.startsWith(flag + QLatin1Char('='))) {
+    // "--name value" or "--name=value"; advances i past what it used. False when the value is missing.
+    bool OptionValue(const QStringList& args, int& i, const QString& name, QString& value, bool& matched)
+    {
+        const QString& arg = args[i];
+        const QString flag = QStringLiteral("--") + name;
+        matched = false;
+        if (arg.startsWith(flag + QLatin1Char('='))) {
+            matched = true;
+            value = arg.mid(flag.size() + 1);
+            ++i;
+            return true;
+        }
+        if (arg != flag)
+            return true;
         matched = true;
-        value = arg.mid(flag.size() + 1);
-        ++i;
+        if (i + 1 >= args.size())
+            return false;
+        value = args[i + 1];
+        i += 2;
         return true;
     }
-    if (arg != flag)
-        return true;
-    matched = true;
-    if (i + 1 >= args.size())
-        return false;
-    value = args[i + 1];
-    i += 2;
-    return true;
-}
 
-const TCommand* FindCommand(const QString& name)
-{
-    for (const TCommand& command : Commands())
-        if (command.Name == name)
-            return &command;
-    return nullptr;
-}
+    const TCommand* FindCommand(const QString& name)
+    {
+        for (const TCommand& command : Commands())
+            if (command.Name == name)
+                return &command;
+        return nullptr;
+    }
 
-void WriteHelp(QTextStream& out)
-{
-    out << "Usage: " << ProgramName << " [--home DIR] COMMAND [ARGUMENTS]...\n\n"
-        << "Commands:\n";
-    for (const TCommand& command : Commands())
-        out << "  " << command.Name << ' ' << command.Arguments << "\n      " << command.Summary << '\n';
-    out << "\nOptions:\n"
-        << "  --home DIR  the folder with map.db and custom.db (default: the program's folder);\n"
-        << "              nothing is written there\n"
-        << "  --help      this text; COMMAND --help describes one command\n";
-}
+    void WriteHelp(QTextStream& out)
+    {
+        out << "Usage: " << ProgramName << " [--home DIR] COMMAND [ARGUMENTS]...\n\n"
+            << "Commands:\n";
+        for (const TCommand& command : Commands())
+            out << "  " << command.Name << ' ' << command.Arguments << "\n      " << command.Summary << '\n';
+        out << "\nOptions:\n"
+            << "  --home DIR  the folder with map.db and custom.db (default: the program's folder);\n"
+            << "              nothing is written there\n"
+            << "  --help      this text; COMMAND --help describes one command\n";
+    }
 
-void WriteCommandHelp(QTextStream& out, const TCommand& command)
-{
-    out << "Usage: " << ProgramName << " [--home DIR] " << command.Name << ' ' << command.Arguments << "\n\n"
-        << command.Summary << "\n\n"
-        << command.Details;
-}
+    void WriteCommandHelp(QTextStream& out, const TCommand& command)
+    {
+        out << "Usage: " << ProgramName << " [--home DIR] " << command.Name << ' ' << command.Arguments
+            << "\n\n"
+            << command.Summary << "\n\n"
+            << command.Details;
+    }
 
-int UsageError(const TCliContext& context, const QString& command, const QString& message)
-{
-    context.Err << "error: " << message << "\nTry '" << ProgramName << ' ' << command << " --help'.\n";
-    return ExitError;
-}
-
-int RunRoute(const TCliContext& context, const QStringList& args)
-{
-    TRouteRequest request;
-    QString error;
-    if (!ParseRouteArgs(args, request, &error))
-        return UsageError(context, QStringLiteral("route"), error);
-    std::unique_ptr<TUniverse> universe = OpenUniverse(context.Home, &error);
-    if (!universe) {
-        context.Err << error << '\n';
+    int UsageError(const TCliContext& context, const QString& command, const QString& message)
+    {
+        context.Err << "error: " << message << "\nTry '" << ProgramName << ' ' << command << " --help'.\n";
         return ExitError;
     }
-    // Freeing thousands of model objects just before the process ends costs more than the route.
-    const auto leave = qScopeGuard([&] {
-        if (context.LeaveToExit)
-            (void)universe.release();
-    });
-    TGalaxy& galaxy = *universe->Galaxy;
-    const QStringList unknown = UnknownNames(galaxy, request);
-    for (const QString& name : unknown)
-        context.Err << "error: unknown system \"" << name << "\"; closest: "
-                    << ClosestNames(galaxy, name).join(QStringLiteral(", ")) << '\n';
-    if (!unknown.isEmpty())
-        return ExitError;
 
-    const TRouteResult result = PlanRoute(galaxy, request);
-    if (request.Json)
-        context.Out << QJsonDocument(RouteJson(request, result)).toJson(QJsonDocument::Indented);
-    else
-        context.Out << RouteText(result);
-    if (result.Reachable)
-        return ExitOk;
-    if (result.LegFrom && result.LegTo)
-        context.Err << "no route from " << result.LegFrom->Name << " to " << result.LegTo->Name << '\n';
-    return ExitUnreachable;
-}
+    int RunRoute(const TCliContext& context, const QStringList& args)
+    {
+        TRouteRequest request;
+        QString error;
+        if (!ParseRouteArgs(args, request, &error))
+            return UsageError(context, QStringLiteral("route"), error);
+        std::unique_ptr<TUniverse> universe = OpenUniverse(context.Home, &error);
+        if (!universe) {
+            context.Err << error << '\n';
+            return ExitError;
+        }
+        // Freeing thousands of model objects just before the process ends costs more than the route.
+        const auto leave = qScopeGuard([&] {
+            if (context.LeaveToExit)
+                (void)universe.release();
+        });
+        TGalaxy& galaxy = *universe->Galaxy;
+        const QStringList unknown = UnknownNames(galaxy, request);
+        for (const QString& name : unknown)
+            context.Err << "error: unknown system \"" << name
+                        << "\"; closest: " << ClosestNames(galaxy, name).join(QStringLiteral(", ")) << '\n';
+        if (!unknown.isEmpty())
+            return ExitError;
+
+        const TRouteResult result = PlanRoute(galaxy, request);
+        if (request.Json)
+            context.Out << QJsonDocument(RouteJson(request, result)).toJson(QJsonDocument::Indented);
+        else
+            context.Out << RouteText(result);
+        if (result.Reachable)
+            return ExitOk;
+        if (result.LegFrom && result.LegTo)
+            context.Err << "no route from " << result.LegFrom->Name << " to " << result.LegTo->Name << '\n';
+        return ExitUnreachable;
+    }
 
 } // namespace
 
@@ -154,21 +155,23 @@ const std::vector<TCommand>& Commands()
                            "[--block SYSTEM]... [--json]"),
             QStringLiteral("Prints the route from FROM to TO: each system with its security and region, "
                            "then the number of jumps."),
-            QStringLiteral("Options:\n"
-                           "  --via SYSTEM     pass through SYSTEM; repeat for more, in order\n"
-                           "  --prefer WHAT    shortest (default), high or low security\n"
-                           "  --avoid SYSTEM   enter SYSTEM only when every way round costs more\n"
-                           "  --block SYSTEM   never enter SYSTEM\n"
-                           "  --json           print the route as one JSON object\n"
-                           "The exclusions stored in custom.db apply as well; the given ones are not stored.\n"
-                           "Exit status: 0 with a route, 2 when there is none (\"DESTINATION UNREACHABLE\"),\n"
-                           "1 on errors such as an unknown system name.\n"),
+            QStringLiteral(
+                "Options:\n"
+                "  --via SYSTEM     pass through SYSTEM; repeat for more, in order\n"
+                "  --prefer WHAT    shortest (default), high or low security\n"
+                "  --avoid SYSTEM   enter SYSTEM only when every way round costs more\n"
+                "  --block SYSTEM   never enter SYSTEM\n"
+                "  --json           print the route as one JSON object\n"
+                "The exclusions stored in custom.db apply as well; the given ones are not stored.\n"
+                "Exit status: 0 with a route, 2 when there is none (\"DESTINATION UNREACHABLE\"),\n"
+                "1 on errors such as an unknown system name.\n"),
             RunRoute },
     };
     return commands;
 }
 
-int RunCli(const QStringList& args, const QString& defaultHome, QTextStream& out, QTextStream& err, bool leaveToExit)
+int RunCli(
+    const QStringList& args, const QString& defaultHome, QTextStream& out, QTextStream& err, bool leaveToExit)
 {
     QString home = defaultHome;
     int i = 0;
@@ -223,7 +226,8 @@ std::unique_ptr<TUniverse> OpenUniverse(const QString& home, QString* error)
     if (!universe->Map)
         return fail(QStringLiteral("fatal: unable to open map database (%1)").arg(reason));
     const QString customPath = dir.filePath(QStringLiteral("custom.db"));
-    universe->Custom = QFileInfo::exists(customPath) ? OpenReadOnly(customPath, &reason) : OpenEmptyCustom(&reason);
+    universe->Custom
+        = QFileInfo::exists(customPath) ? OpenReadOnly(customPath, &reason) : OpenEmptyCustom(&reason);
     if (!universe->Custom)
         return fail(QStringLiteral("fatal: unable to open custom database (%1)").arg(reason));
 
@@ -240,7 +244,8 @@ std::unique_ptr<TUniverse> OpenUniverse(const QString& home, QString* error)
         galaxy.Graph->SetSuspended(false);
         galaxy.LoadBlockThresholds();
     } catch (const std::exception& e) {
-        return fail(QStringLiteral("fatal: unable to load the universe: %1").arg(QString::fromUtf8(e.what())));
+        return fail(
+            QStringLiteral("fatal: unable to load the universe: %1").arg(QString::fromUtf8(e.what())));
     }
     return universe;
 }
@@ -372,7 +377,8 @@ bool ParseRouteArgs(const QStringList& args, TRouteRequest& request, QString* er
 QStringList UnknownNames(const TGalaxy& galaxy, const TRouteRequest& request)
 {
     QStringList unknown;
-    const QStringList names = QStringList { request.From, request.To } + request.Via + request.Avoid + request.Block;
+    const QStringList names
+        = QStringList { request.From, request.To } + request.Via + request.Avoid + request.Block;
     for (const QString& name : names)
         if (!FindSystem(galaxy, name) && !unknown.contains(name))
             unknown << name;
@@ -430,7 +436,8 @@ QString RouteText(const TRouteResult& result)
                     .arg(SecurityText(system->Security), 4)
                     .arg(system->Region ? system->Region->Name : QStringLiteral("unknown"));
     const auto jumps = qsizetype(result.Systems.size()) - 1;
-    text += QStringLiteral("%1 %2\n").arg(jumps).arg(jumps == 1 ? QStringLiteral("jump") : QStringLiteral("jumps"));
+    text += QStringLiteral("%1 %2\n").arg(jumps).arg(
+        jumps == 1 ? QStringLiteral("jump") : QStringLiteral("jumps"));
     return text;
 }
 

@@ -17,7 +17,7 @@
 namespace cli {
 
 constexpr int ExitOk = 0;
-constexpr int ExitError = 1;       // bad usage, unknown names, unreadable files
+constexpr int ExitError = 1; // bad usage, unknown names, unreadable files
 constexpr int ExitUnreachable = 2; // the route command found no route
 
 struct TCliContext {
@@ -31,8 +31,8 @@ struct TCliContext {
 struct TCommand {
     QString Name;
     QString Arguments; // the synopsis after the name
-    QString Summary;   // one line for the command list
-    QString Details;   // the options, for "COMMAND --help"
+    QString Summary; // one line for the command list
+    QString Details; // the options, for "COMMAND --help"
     int (*Run)(const TCliContext& context, const QStringList& args);
 };
 
@@ -47,7 +47,7 @@ int RunCli(const QStringList& args, const QString& defaultHome, QTextStream& out
 struct TUniverse {
     std::unique_ptr<TDbConnection> Map;
     std::unique_ptr<TDbConnection> Custom; // an empty in-memory user database when custom.db is absent
-    std::unique_ptr<TGalaxy> Galaxy;       // declared last: freed before the connections
+    std::unique_ptr<TGalaxy> Galaxy; // declared last: freed before the connections
 };
 
 // Loads systems, the user's data, the jumps and the route graph, and the stored block thresholds.
@@ -83,7 +83,7 @@ bool PreferenceFromName(const QString& name, quint8& preference);
 struct TRouteResult {
     bool Reachable = false;
     std::vector<TSystem*> Systems; // start first; on failure the legs that succeeded
-    TSystem* LegFrom = nullptr;    // the leg that failed
+    TSystem* LegFrom = nullptr; // the leg that failed
     TSystem* LegTo = nullptr;
 };
 

@@ -1,9 +1,9 @@
 // qormap-cli run as a process on copies of the tiny universe, checked against the same core
 // computation in process; and the command pieces (names, suggestions, arguments) directly.
-#include "testsupport.h"
 #include "app/clicommands.h"
 #include "model/uDatabase.h"
 #include "routing/uRoute.h"
+#include "testsupport.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
@@ -54,7 +54,8 @@ QStringList Snapshot(const QString& dir)
                      .arg(info.fileName())
                      .arg(info.size())
                      .arg(info.lastModified().toMSecsSinceEpoch())
-                     .arg(QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex()));
+                     .arg(QString::fromLatin1(
+                         QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex()));
     }
     files.sort();
     return files;
@@ -112,11 +113,11 @@ private slots:
 private:
     std::unique_ptr<testsupport::TempHome> m_home;
     std::unique_ptr<cli::TUniverse> m_universe;
-    QString m_first;       // the system with the smallest ID
-    QString m_far;         // the system farthest from it that is still reachable
+    QString m_first; // the system with the smallest ID
+    QString m_far; // the system farthest from it that is still reachable
     QString m_unreachable; // a system of a region no gate leads into
-    QStringList m_direct;  // the shortest route from m_first to m_far
-    QString m_detour;      // a system on it with a way round
+    QStringList m_direct; // the shortest route from m_first to m_far
+    QString m_detour; // a system on it with a way round
 };
 
 void TestCli::initTestCase()
@@ -128,7 +129,8 @@ void TestCli::initTestCase()
     QVERIFY2(m_universe, qPrintable(error));
 
     const QSqlDatabase map = m_universe->Map->Db();
-    m_first = QueryScalar(map, "select solarSystemName from solarSystems order by solarSystemID limit 1").toString();
+    m_first = QueryScalar(map, "select solarSystemName from solarSystems order by solarSystemID limit 1")
+                  .toString();
     m_unreachable = QueryScalar(map,
         "select solarSystemName from solarSystems where regionID not in ("
         " select t.regionID from jumps j, solarSystems f, solarSystems t"
@@ -167,13 +169,20 @@ void TestCli::editDistance_data()
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
     QTest::addColumn<int>("distance");
-    QTest::newRow("same") << "Aldera" << "Aldera" << 0;
-    QTest::newRow("case only") << "aldera" << "ALDERA" << 0;
-    QTest::newRow("one dropped") << "Aldra" << "Aldera" << 1;
-    QTest::newRow("one changed") << "Kell" << "Kelp" << 1;
-    QTest::newRow("two changed") << "Kell" << "Kilt" << 2;
-    QTest::newRow("empty") << "" << "Esk" << 3;
-    QTest::newRow("wide characters") << "天穹" << "天穹星域" << 2;
+    QTest::newRow("same") << "Aldera"
+                          << "Aldera" << 0;
+    QTest::newRow("case only") << "aldera"
+                               << "ALDERA" << 0;
+    QTest::newRow("one dropped") << "Aldra"
+                                 << "Aldera" << 1;
+    QTest::newRow("one changed") << "Kell"
+                                 << "Kelp" << 1;
+    QTest::newRow("two changed") << "Kell"
+                                 << "Kilt" << 2;
+    QTest::newRow("empty") << ""
+                           << "Esk" << 3;
+    QTest::newRow("wide characters") << "天穹"
+                                     << "天穹星域" << 2;
 }
 
 void TestCli::editDistance()
@@ -208,8 +217,8 @@ void TestCli::routeArguments_data()
     QTest::addColumn<QString>("parsed"); // from|to|via|avoid|block|preference|json
 
     QTest::newRow("plain") << QStringList { "A", "B" } << true << "A|B||||2|0";
-    QTest::newRow("everything") << QStringList { "--prefer", "high", "A", "--via", "V1", "--avoid=X", "B", "--via=V2",
-        "--block", "Y", "--json", "--block", "Z" }
+    QTest::newRow("everything") << QStringList { "--prefer", "high", "A", "--via", "V1", "--avoid=X", "B",
+        "--via=V2", "--block", "Y", "--json", "--block", "Z" }
                                 << true << "A|B|V1,V2|X|Y,Z|0|1";
     QTest::newRow("prefer low") << QStringList { "A", "B", "--prefer=low" } << true << "A|B||||1|0";
     QTest::newRow("name like an option") << QStringList { "A", "--", "--odd" } << true << "A|--odd||||2|0";
@@ -232,9 +241,10 @@ void TestCli::routeArguments()
         QVERIFY(!error.isEmpty());
         return;
     }
-    const QString actual = QStringList { request.From, request.To, request.Via.join(','), request.Avoid.join(','),
-        request.Block.join(','), QString::number(request.Preference), QString::number(request.Json) }
-                               .join('|');
+    const QString actual
+        = QStringList { request.From, request.To, request.Via.join(','), request.Avoid.join(','),
+              request.Block.join(','), QString::number(request.Preference), QString::number(request.Json) }
+              .join('|');
     QCOMPARE(actual, parsed);
 }
 
@@ -455,7 +465,8 @@ void TestCli::nothingWrittenToHome()
     const QStringList beforeMapOnly = Snapshot(mapOnly.path());
     QCOMPARE(Route(full.path(), { m_first, m_far, "--block", m_far }).code, 2);
     QCOMPARE(Route(full.path(), { m_first, m_far, "--avoid", m_far, "--json" }).code, 0);
-    QCOMPARE(Route(mapOnly.path(), { m_first, m_far }).out, ExpectedText(*m_universe, Request(m_first, m_far)));
+    QCOMPARE(
+        Route(mapOnly.path(), { m_first, m_far }).out, ExpectedText(*m_universe, Request(m_first, m_far)));
     QCOMPARE(Snapshot(full.path()), before);
     QCOMPARE(Snapshot(mapOnly.path()), beforeMapOnly);
     QVERIFY(!QFileInfo::exists(mapOnly.file("custom.db")));

@@ -1,11 +1,11 @@
 // Route building: the cost table, legs, distances, routes through plans and the current route,
 // on small hand-built galaxies and on the tiny generated universe.
-#include "testsupport.h"
 #include "model/uDatabase.h"
 #include "model/uGalaxy.h"
 #include "model/uLoaders.h"
 #include "routing/uDijkstra.h"
 #include "routing/uRoute.h"
+#include "testsupport.h"
 
 #include <QTest>
 
@@ -499,11 +499,21 @@ void TestRoute::duplicatePlanEntries_data()
     QTest::addColumn<QString>("rows");
     QTest::addColumn<QString>("jumps");
 
-    QTest::newRow("start twice") << "A-A-C" << "A B C" << "A>B B>C";
-    QTest::newRow("waypoint twice") << "A-C-C-E" << "A B C D E" << "A>B B>C C>D D>E";
-    QTest::newRow("end twice") << "A-C-C" << "A B C" << "A>B B>C";
-    QTest::newRow("leg joins itself") << "A-C-A" << "A B C B A" << "A>B B>A B>C C>B";
-    QTest::newRow("only one system") << "C-C-C" << "" << "";
+    QTest::newRow("start twice") << "A-A-C"
+                                 << "A B C"
+                                 << "A>B B>C";
+    QTest::newRow("waypoint twice") << "A-C-C-E"
+                                    << "A B C D E"
+                                    << "A>B B>C C>D D>E";
+    QTest::newRow("end twice") << "A-C-C"
+                               << "A B C"
+                               << "A>B B>C";
+    QTest::newRow("leg joins itself") << "A-C-A"
+                                      << "A B C B A"
+                                      << "A>B B>A B>C C>B";
+    QTest::newRow("only one system") << "C-C-C"
+                                     << ""
+                                     << "";
 }
 
 void TestRoute::duplicatePlanEntries()
@@ -541,7 +551,8 @@ void TestRoute::unreachableSecondLeg()
     g.finish();
     std::vector<TSystem*> rows;
     bool refreshed = false;
-    QVERIFY(!BuildCurrentRoute(g.galaxy, g.systems(QStringLiteral("A-C-X-Y")), rows, [&] { refreshed = true; }));
+    QVERIFY(
+        !BuildCurrentRoute(g.galaxy, g.systems(QStringLiteral("A-C-X-Y")), rows, [&] { refreshed = true; }));
     QVERIFY(!refreshed);
     QCOMPARE(Names(rows), QStringList({ "A", "B", "C" }));
     QCOMPARE(g.routeNames(), QStringList({ "X" }));
@@ -623,7 +634,8 @@ void TestRoute::tinyUniverseCostsHold()
     QFETCH(int, preference);
     QString error;
     auto map = TDbConnection::Open(testsupport::fixtureDir() + "/map.db", TOpenMode::ExistingOnly, &error);
-    auto custom = TDbConnection::Open(testsupport::fixtureDir() + "/custom.db", TOpenMode::ExistingOnly, &error);
+    auto custom
+        = TDbConnection::Open(testsupport::fixtureDir() + "/custom.db", TOpenMode::ExistingOnly, &error);
     QVERIFY2(map && custom, qPrintable(error));
     TGalaxy galaxy { QString() };
     galaxy.MapConnection = map->Db();
@@ -633,14 +645,16 @@ void TestRoute::tinyUniverseCostsHold()
     BuildGraph(galaxy);
     galaxy.SecurityPreference = quint8(preference);
     galaxy.SystemByName("Kell")->BlockThreshold = AvoidedThreshold;
-    galaxy.SystemByName("Brisk")->BlockThreshold = BlockedThreshold; // Fennick's only gate; left when it is the start
+    galaxy.SystemByName("Brisk")->BlockThreshold
+        = BlockedThreshold; // Fennick's only gate; left when it is the start
     galaxy.SystemByName("Noll")->BlockThreshold = 0;
 
     TDijkstra& graph = *galaxy.Graph;
     int reachedArcs = 0;
     for (const auto& start : galaxy.Systems) {
-        QCOMPARE(ComputeLeg(galaxy, start.Object, galaxy.SystemByName("Aldera")), start.Object->Name != "Aldera"
-                && start.Object->Region->Name != "Hollow Drift" && start.Object->Name != "Fennick");
+        QCOMPARE(ComputeLeg(galaxy, start.Object, galaxy.SystemByName("Aldera")),
+            start.Object->Name != "Aldera" && start.Object->Region->Name != "Hollow Drift"
+                && start.Object->Name != "Fennick");
         std::vector<double> dist;
         std::vector<int> prev;
         for (int v = 0; v < graph.VertexCount(); ++v) {
