@@ -8,10 +8,12 @@
 #include "model/uGalaxy.h"
 #include "model/uLoaders.h"
 #include "routing/routePlanner.h"
+#include "routing/uPermute.h"
 
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -428,7 +430,7 @@ bool TMainForm::LoadSequence()
         Galaxy->Observer.ShowStatus = [this](const QString& text) { SetStatusText(1, text); };
         Galaxy->Observer.WriteLog = [this](const QString& text) { WriteLog(text); };
         Galaxy->Observer.SetBusyCursor = [this](bool busy) { SetBusyCursor(busy); };
-        // The optimiser's progress notification is bound when the waypoint optimiser arrives.
+        Galaxy->OnOptimiseProgress = [this](int jumps) { SetStatusText(1, OptimiseProgressText(jumps)); };
 
         repaint(); // 6
         SecBox->repaint();
@@ -521,6 +523,13 @@ void TMainForm::AbandonStart(const QString& message)
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
+    // The optimiser lets events run between its steps: freeing the galaxy under it would crash,
+    // so the close waits until the optimisation has finished.
+    if (!m_closed && RouteForm && RouteForm->Optimising()) {
+        event->ignore();
+        QTimer::singleShot(200, this, [this] { close(); });
+        return;
+    }
     if (!m_closed && !Failed()) {
         m_closed = true;
         FormClose();

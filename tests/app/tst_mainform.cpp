@@ -1,4 +1,5 @@
 #include "app/main.h"
+#include "routing/routePlanner.h"
 #include "app/startup.h"
 #include "model/uGalaxy.h"
 #include "model/uSchema.h"
@@ -215,6 +216,7 @@ private slots:
     void runCreatesMissingCustomDatabase();
     void runAddsMissingCustomTables();
     void runEndToEnd();
+    void closeWaitsForTheOptimiser();
     void helpAndVersion();
 
 private:
@@ -775,3 +777,42 @@ void TestMainForm::helpAndVersion()
 
 QTEST_MAIN(TestMainForm)
 #include "tst_mainform.moc"
+
+void TestMainForm::closeWaitsForTheOptimiser()
+{
+    testsupport::TempHome home;
+    TMainForm form(home.path());
+    TRouteForm planner;
+    form.SetRouteForm(&planner);
+    form.Loading = true;
+    form.show();
+    QVERIFY(form.LoadSequence());
+    QTRY_VERIFY(form.Galaxy->LoadComplete);
+    TGalaxy& galaxy = *form.Galaxy;
+    planner.SetStart(galaxy.SystemByName(QStringLiteral("Aldera")));
+    for (const char* name : { "Galloway", "Hestra", "Mirth" })
+        planner.AddWaypoint(galaxy.SystemByName(QString::fromLatin1(name)));
+    planner.SetEnd(galaxy.SystemByName(QStringLiteral("Tarn")));
+    QCOMPARE(planner.Plan().Count(), 5);
+
+    // A close arriving while the optimiser lets events run must not free the galaxy under it.
+    bool closeTried = false;
+    bool galaxyAliveAfterClose = false;
+    const auto progress = galaxy.OnOptimiseProgress;
+    galaxy.OnOptimiseProgress = [&](int jumps) {
+        progress(jumps);
+        if (!closeTried) {
+            closeTried = true;
+            form.close();
+            galaxyAliveAfterClose = form.Galaxy != nullptr;
+        }
+    };
+    planner.Optimise();
+    QVERIFY(closeTried);
+    QVERIFY(galaxyAliveAfterClose);
+    QVERIFY(!planner.Optimising());
+    QTRY_VERIFY(form.Closing); // the postponed close goes through afterwards
+    QVERIFY(!form.Galaxy);
+    QVERIFY(QFile::exists(home.file(QStringLiteral("vudoza.cfg"))));
+    form.SetRouteForm(nullptr);
+}
