@@ -1,8 +1,11 @@
 #include "uDatabase.h"
 
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+
+#include <sqlite3.h>
 
 #include <atomic>
 
@@ -93,6 +96,73 @@ QSqlQuery& TPreparedQuery::Run(const QVariantList& values)
     if (!m_query.exec())
         Fail(m_sql, m_query.lastError());
     return m_query;
+}
+
+TRowReader::TRowReader(const QSqlDatabase& db, const QString& sql, const QVariantList& values) : m_sql(sql)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!db.isOpen() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        throw EDatabaseError((sql + QStringLiteral(": the connection is not an open SQLite database")).toStdString());
+    m_db = *static_cast<sqlite3* const*>(handle.constData());
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &m_statement, nullptr) != SQLITE_OK)
+        Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant& v = values[i];
+        int rc = SQLITE_OK;
+        if (v.isNull())
+            rc = sqlite3_bind_null(m_statement, i + 1);
+        else if (v.typeId() == QMetaType::Double)
+            rc = sqlite3_bind_double(m_statement, i + 1, v.toDouble());
+        else if (v.typeId() == QMetaType::QString) {
+            const QByteArray utf8 = v.toString().toUtf8();
+            rc = sqlite3_bind_text(m_statement, i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        } else
+            rc = sqlite3_bind_int64(m_statement, i + 1, v.toLongLong());
+        if (rc != SQLITE_OK)
+            Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
+    }
+}
+
+TRowReader::~TRowReader() { sqlite3_finalize(m_statement); }
+
+void TRowReader::Fail(const QString& what) const
+{
+    throw EDatabaseError((m_sql + QStringLiteral(": ") + what).toStdString());
+}
+
+bool TRowReader::Next()
+{
+    const int rc = sqlite3_step(m_statement);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE)
+        Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
+    return false;
+}
+
+bool TRowReader::IsNull(int column) const { return sqlite3_column_type(m_statement, column) == SQLITE_NULL; }
+qint32 TRowReader::Int(int column) const { return qint32(sqlite3_column_int64(m_statement, column)); }
+double TRowReader::Double(int column) const { return sqlite3_column_double(m_statement, column); }
+
+QString TRowReader::Text(int column) const
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
+    return text ? QString::fromUtf8(text, sqlite3_column_bytes(m_statement, column)) : QString();
+}
+
+QVariant TRowReader::Value(int column) const
+{
+    switch (sqlite3_column_type(m_statement, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(m_statement, column)));
+    case SQLITE_FLOAT:
+        return QVariant(Double(column));
+    case SQLITE_NULL:
+        return QVariant();
+    default:
+        return QVariant(Text(column));
+    }
 }
 
 TTransaction::TTransaction(QSqlDatabase db) : m_db(std::move(db))

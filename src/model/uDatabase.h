@@ -59,6 +59,34 @@ private:
     QString m_sql;
 };
 
+struct sqlite3;
+struct sqlite3_stmt;
+
+// A forward-only reader straight on the SQLite handle of a Qt connection, for the bulk reads
+// (systems, jumps, stations, agents) where Qt's per-row value cache costs more than the query.
+// Same statement text, same rows; values are bound like RunQuery's. Use it on the connection's
+// thread only.
+class TRowReader {
+public:
+    TRowReader(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {});
+    ~TRowReader();
+    TRowReader(const TRowReader&) = delete;
+    TRowReader& operator=(const TRowReader&) = delete;
+
+    bool Next(); // throws EDatabaseError on a failing step
+    bool IsNull(int column) const;
+    qint32 Int(int column) const;
+    double Double(int column) const;
+    QString Text(int column) const;
+    QVariant Value(int column) const; // as Qt SQL would give it: integer, real, text or null
+
+private:
+    [[noreturn]] void Fail(const QString& what) const;
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_statement = nullptr;
+    QString m_sql;
+};
+
 // Begins on construction; rolls back on destruction unless Commit() succeeded.
 class TTransaction {
 public:

@@ -51,6 +51,8 @@ qint32 FactionIDFromText(const QVariant& value)
 {
     if (value.isNull())
         return -1;
+    if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int)
+        return value.toInt();
     bool ok = false;
     const qint32 id = value.toString().trimmed().toInt(&ok);
     return ok ? id : -1;
@@ -267,14 +269,15 @@ TSystem* TGalaxy::AddSystem(qint32 id, const QString& name, double x, double z, 
     system->Name = name;
     system->Security = security;
 
-    TRegion* region = RegionByID(regionID);
+    TRegion* region = m_regionIndex.isEmpty() ? RegionByID(regionID) : m_regionIndex.value(regionID);
     if (!region)
         throw EGalaxyError(QStringLiteral("uGalaxy: system %1 (%2) refers to region %3, which does not exist")
                                .arg(id)
                                .arg(name)
                                .arg(regionID)
                                .toStdString());
-    TConstellation* constellation = ConstellationByID(constellationID);
+    TConstellation* constellation = m_constellationIndex.isEmpty() ? ConstellationByID(constellationID)
+                                                                   : m_constellationIndex.value(constellationID);
     if (!constellation)
         throw EGalaxyError(
             QStringLiteral("uGalaxy: system %1 (%2) refers to constellation %3, which does not exist")
@@ -379,10 +382,16 @@ void TGalaxy::Load()
     }
     SortCorporations();
     {
-        TPreparedQuery q(db, QStringLiteral("select FactionID from factionCorporations where CorporationID = ?"));
+        // One read of the whole table instead of a statement per corporation; the first row of
+        // a corporation still wins.
+        QHash<qint32, qint32> factionOf;
+        for (QSqlQuery q = RunQuery(db, QStringLiteral("select CorporationID, FactionID from factionCorporations"));
+             q.next();)
+            if (const qint32 corporation = q.value(0).toInt(); !factionOf.contains(corporation))
+                factionOf.insert(corporation, q.value(1).toInt());
         for (const auto& e : Corporations) {
-            QSqlQuery& row = q.Run({ e.Object->ID });
-            e.Object->Faction = row.next() ? FactionByID(row.value(0).toInt()) : nullptr;
+            const auto it = factionOf.constFind(e.Object->ID);
+            e.Object->Faction = it == factionOf.cend() ? nullptr : FactionByID(*it);
         }
     }
     done(QStringLiteral("载入公司使用了%1秒"));
@@ -524,8 +533,36 @@ void TGalaxy::LoadSystems()
         }
     }
 
-    // The join below drops systems of unknown regions; such data is broken, not to be hidden.
-    {
+    QElapsedTimer timer;
+    timer.start();
+    TRowReader q(db,
+        QStringLiteral("select SYS.solarSystemID, SYS.constellationID, SYS.X, SYS.y, SYS.Z, REG.color, "
+                       "SYS.solarSystemName, REG.regionID, REG.regionName, SYS.security, SYS.factionID, "
+                       "SYS.luminosity from solarsystems SYS, regions REG where SYS.regionID = REG.regionID"));
+    log(QStringLiteral(" >system query took %1").arg(FormatElapsed(timer.elapsed())));
+
+    MapBounds = TIntRect { MaxInt, MaxInt, -MaxInt, -MaxInt };
+    timer.start();
+    Systems.Reserve(int(SystemSlots.size()));
+    for (const auto& e : Regions)
+        if (!m_regionIndex.contains(e.Object->ID))
+            m_regionIndex.insert(e.Object->ID, e.Object);
+    for (const auto& e : Constellations)
+        if (!m_constellationIndex.contains(e.Object->ID))
+            m_constellationIndex.insert(e.Object->ID, e.Object);
+    struct IndexGuard {
+        TGalaxy* g;
+        ~IndexGuard()
+        {
+            g->m_regionIndex.clear();
+            g->m_constellationIndex.clear();
+        }
+    } guard { this };
+    while (q.Next())
+        AddSystem(q.Int(0), q.Text(6), q.Double(2), q.Double(4), q.Double(3), q.Int(7), q.Int(1), q.Double(9),
+            q.IsNull(10) ? -1 : FactionIDFromText(q.Value(10)), q.Double(11));
+    // The join drops systems of unknown regions: such data is broken and must not pass unseen.
+    if (SystemCount != QueryScalar(db, QStringLiteral("select count(1) from solarSystems")).toInt()) {
         QSqlQuery orphan = RunQuery(db,
             QStringLiteral("select solarSystemID, solarSystemName, regionID from solarSystems "
                            "where regionID not in (select regionID from regions) limit 1"));
@@ -536,22 +573,6 @@ void TGalaxy::LoadSystems()
                                    .arg(orphan.value(2).toString())
                                    .toStdString());
     }
-
-    QElapsedTimer timer;
-    timer.start();
-    QSqlQuery q = RunQuery(db,
-        QStringLiteral("select SYS.solarSystemID, SYS.constellationID, SYS.X, SYS.y, SYS.Z, REG.color, "
-                       "SYS.solarSystemName, REG.regionID, REG.regionName, SYS.security, SYS.factionID, "
-                       "SYS.luminosity from solarsystems SYS, regions REG where SYS.regionID = REG.regionID"));
-    log(QStringLiteral(" >system query took %1").arg(FormatElapsed(timer.elapsed())));
-
-    MapBounds = TIntRect { MaxInt, MaxInt, -MaxInt, -MaxInt };
-    timer.start();
-    Systems.Reserve(int(SystemSlots.size()));
-    while (q.next())
-        AddSystem(q.value(0).toInt(), q.value(6).toString(), q.value(2).toDouble(), q.value(4).toDouble(),
-            q.value(3).toDouble(), q.value(7).toInt(), q.value(1).toInt(), q.value(9).toDouble(),
-            FactionIDFromText(q.value(10)), q.value(11).toDouble());
     userdata::LoadSystemGroups(*this);
     userdata::LoadSystemNotes(*this);
     log(QStringLiteral(" >system process took %1").arg(FormatElapsed(timer.elapsed())));

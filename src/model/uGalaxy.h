@@ -2,6 +2,7 @@
 // The in-memory model of the universe: systems, jumps, regions and the
 // reference and annotation objects, all owned by one TGalaxy.
 
+#include <QHash>
 #include <QImage>
 #include <QPoint>
 #include <QRect>
@@ -424,6 +425,11 @@ public:
     TColor SchemeColour(const QString& name) const;
 
 private:
+    // ID indexes used while systems are added in bulk; the first object of an ID wins, as in
+    // the linear lookups. Empty outside the systems step.
+    QHash<qint32, TRegion*> m_regionIndex;
+    QHash<qint32, TConstellation*> m_constellationIndex;
+
     void LoadSystems();
     void BuildSecurityStrip();
     void SortCorporations();

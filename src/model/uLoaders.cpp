@@ -42,10 +42,9 @@ int LoadJumps(TGalaxy& galaxy, const QSqlDatabase& map, const std::function<bool
 {
     galaxy.JumpCount = 0;
     int count = 0;
-    for (QSqlQuery q = RunQuery(map, QStringLiteral("select fromSolarSystemID, toSolarSystemID from jumps"));
-         q.next();) {
-        TSystem* from = SystemInModel(galaxy, q.value(0).toInt());
-        TSystem* to = SystemInModel(galaxy, q.value(1).toInt());
+    for (TRowReader q(map, QStringLiteral("select fromSolarSystemID, toSolarSystemID from jumps")); q.Next();) {
+        TSystem* from = SystemInModel(galaxy, q.Int(0));
+        TSystem* to = SystemInModel(galaxy, q.Int(1));
         if (from && to) {
             auto jump = std::make_unique<TJump>();
             jump->Target = to;
