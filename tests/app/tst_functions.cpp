@@ -1,4 +1,5 @@
 #include "app/functions.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,18 +10,8 @@
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(data), data.size());
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
+using testsupport::readFile;
+using testsupport::writeFile;
 
 } // namespace
 

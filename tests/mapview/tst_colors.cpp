@@ -1,4 +1,5 @@
 #include "mapview/uColors.h"
+#include "testsupport.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,18 +23,8 @@ const QByteArray defaultFile = "Galaxy=$000000\r\n"
                                "Character=clYellow\r\n"
                                "CharacterText=$FFFF80\r\n";
 
-void writeFile(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(data), data.size());
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
+using testsupport::readFile;
+using testsupport::writeFile;
 
 } // namespace
 

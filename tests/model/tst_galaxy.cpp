@@ -1,40 +1,26 @@
 // The galaxy model without a database: lookups, map coordinates, colours, routes.
 #include "model/uGalaxy.h"
+#include "testsupport.h"
 
 #include <QTest>
 
 namespace {
 
-// A galaxy with one region and constellation and the given systems (id, x, z).
-struct SmallGalaxy {
-    TGalaxy galaxy { QString() };
-    TRegion* region = nullptr;
-    TConstellation* constellation = nullptr;
-
-    SmallGalaxy(double minX, double maxX, double minZ, double maxZ, qint32 largestID)
+// The test galaxy with the given coordinate bounds.
+struct SmallGalaxy : testsupport::TTestGalaxy {
+    SmallGalaxy(double minX, double maxX, double minZ, double maxZ, qint32 largestID) : TTestGalaxy(largestID)
     {
-        region = new TRegion;
-        region->ID = 10000001;
-        region->Name = QStringLiteral("Alpha");
-        galaxy.Regions.Add(region->Name, region);
-        constellation = new TConstellation;
-        constellation->ID = 20000001;
-        constellation->Name = QStringLiteral("One");
-        constellation->Region = region;
-        galaxy.Constellations.Add(constellation->Name, constellation);
         galaxy.Bounds.MinX = minX;
         galaxy.Bounds.MaxX = maxX;
         galaxy.Bounds.MinZ = minZ;
         galaxy.Bounds.MaxZ = maxZ;
         galaxy.Bounds.MinY = 0;
         galaxy.Bounds.MaxY = 1;
-        galaxy.SystemSlots.assign(std::size_t(largestID - FirstSystemID + 1), nullptr);
     }
 
     TSystem* add(qint32 id, double x, double z, double security = 0.5, const QString& name = {})
     {
-        return galaxy.AddSystem(id, name.isEmpty() ? QStringLiteral("S%1").arg(id) : name, x, z, 0.5,
-            region->ID, constellation->ID, security, -1, 1.0);
+        return Add(id, name.isEmpty() ? QStringLiteral("S%1").arg(id) : name, x, z, security);
     }
 };
 

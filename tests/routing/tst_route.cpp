@@ -21,30 +21,10 @@ void BuildGraph(TGalaxy& galaxy)
 }
 
 // A galaxy of named systems in one region; gates both ways unless told otherwise.
-struct RouteGalaxy {
-    TGalaxy galaxy { QString() };
-    TRegion* region = nullptr;
-    TConstellation* constellation = nullptr;
+struct RouteGalaxy : testsupport::TTestGalaxy {
     qint32 nextID = FirstSystemID;
 
-    RouteGalaxy()
-    {
-        region = new TRegion;
-        region->ID = 10000001;
-        region->Name = QStringLiteral("Alpha");
-        galaxy.Regions.Add(region->Name, region);
-        constellation = new TConstellation;
-        constellation->ID = 20000001;
-        constellation->Name = QStringLiteral("One");
-        constellation->Region = region;
-        galaxy.Constellations.Add(constellation->Name, constellation);
-        galaxy.SystemSlots.assign(100, nullptr);
-    }
-
-    TSystem* add(const QString& name, double security = 1.0)
-    {
-        return galaxy.AddSystem(nextID++, name, 0, 0, 0, region->ID, constellation->ID, security, -1, 1.0);
-    }
+    TSystem* add(const QString& name, double security = 1.0) { return Add(nextID++, name, 0, 0, security); }
     TSystem* sys(const QString& name) const
     {
         TSystem* s = galaxy.SystemByName(name);
@@ -52,12 +32,7 @@ struct RouteGalaxy {
             qFatal("no system %s", qPrintable(name));
         return s;
     }
-    static void gate(TSystem* from, TSystem* to)
-    {
-        auto jump = std::make_unique<TJump>();
-        jump->Target = to;
-        from->Jumps.push_back(std::move(jump));
-    }
+    static void gate(TSystem* from, TSystem* to) { Gate(from, to); }
     // "A-B-C" links neighbours both ways, adding systems that do not exist yet at security 1.0.
     void chain(const QString& names)
     {
