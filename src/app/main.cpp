@@ -2,6 +2,7 @@
 
 #include "app/mydialog.h"
 #include "app/startup.h"
+#include "app/toolicons.h"
 #include "mapview/map.h"
 #include "mapview/uMapDraw.h"
 #include "mapview/uMapView.h"
@@ -343,6 +344,12 @@ void TMainForm::CreateToolBar()
     ToolBar = addToolBar(QStringLiteral("ToolBar"));
     ToolBar->setObjectName(QStringLiteral("ToolBar"));
     ToolBar->setMovable(false);
+    // ImageList1: images only on the bar, captions with the images in the menus.
+    ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ToolBar->setIconSize(QSize(16, 16));
+    for (const QString& name : ToolIconNames())
+        if (QAction* action = findChild<QAction*>(name, Qt::FindDirectChildrenOnly))
+            action->setIcon(ToolIcon(name));
     AddRuns(ToolBar,
         { { acCursorPan, acCursorZoom, acHotTrack }, { acDrawJumps, acDrawConstBox },
             { acShowNames, acSmartNames, acNoNames }, { acSysClrRegion, acSysClrSec }, { acJmpClrType, acJmpClrSec },
@@ -378,6 +385,8 @@ void TMainForm::CreateToolBar()
     auto* support = new QToolButton(ToolBar);
     support->setObjectName(QStringLiteral("SupportButton"));
     support->setAutoRaise(true);
+    support->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    support->setIconSize(ToolBar->iconSize());
     support->setDefaultAction(acSupportUs);
     ToolBar->addWidget(support);
 }

@@ -204,6 +204,7 @@ private slots:
     void mainMenu();
     void menuEntriesWithOwnShortcuts();
     void toolBar();
+    void toolBarImages();
     void securityLegend();
     void statusBarAndHints();
     void loadAndClose();
@@ -429,6 +430,58 @@ void TestMainForm::toolBar()
     // Buttons show the hint, or the caption where there is none.
     QCOMPARE(form.acDrawJumps->toolTip(), QStringLiteral("在星图上显示所有跳跃"));
     QCOMPARE(form.acSupportUs->toolTip(), QStringLiteral("支持我们！"));
+}
+
+void TestMainForm::toolBarImages()
+{
+    testsupport::TempHome home;
+    TMainForm form(home.path());
+    QCOMPARE(form.ToolBar->toolButtonStyle(), Qt::ToolButtonIconOnly);
+    // The actions of the bar with their buttons, the support button's included.
+    QList<std::pair<QAction*, QToolButton*>> buttons;
+    for (QAction* a : form.ToolBar->actions()) {
+        auto* button = qobject_cast<QToolButton*>(form.ToolBar->widgetForAction(a));
+        if (button)
+            buttons.append({ button->defaultAction(), button });
+    }
+    QCOMPARE(buttons.size(), 23);
+    QCOMPARE(buttons.last().first, form.acSupportUs);
+    QList<QImage> images;
+    for (const auto& [action, button] : buttons) {
+        const QByteArray name = action->objectName().toLatin1();
+        QVERIFY2(!action->icon().isNull(), name.constData());
+        QVERIFY2(action->icon().availableSizes().contains(QSize(32, 32)), name.constData());
+        QCOMPARE(button->toolButtonStyle(), Qt::ToolButtonIconOnly);
+        QCOMPARE(button->iconSize(), QSize(16, 16));
+        const QImage image = action->icon().pixmap(QSize(16, 16)).toImage();
+        QCOMPARE(image.size(), QSize(16, 16));
+        int inked = 0;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                inked += qAlpha(image.pixel(x, y)) > 128;
+        QVERIFY2(inked >= 20, name.constData()); // a picture, not a speck
+        QVERIFY2(!images.contains(image), name.constData()); // each action its own picture
+        images << image;
+    }
+
+    // At 1024 pixels the whole bar fits in one row: nothing goes behind the overflow button.
+    form.resize(1024, 700);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.width(), 1024);
+    const QRect bar = form.ToolBar->rect();
+    for (const auto& [action, button] : buttons) {
+        QVERIFY2(button->isVisible(), qPrintable(action->objectName()));
+        QVERIFY2(bar.contains(button->geometry()), qPrintable(action->objectName()));
+        QCOMPARE(button->y(), buttons.first().second->y());
+    }
+    QWidget* legend = form.SecBox->parentWidget();
+    QVERIFY(legend->isVisible());
+    QVERIFY(bar.contains(legend->geometry()));
+    for (QWidget* w : { form.SecBox, static_cast<QWidget*>(form.Label7), static_cast<QWidget*>(form.Label9),
+             static_cast<QWidget*>(form.Label8) })
+        QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
+    form.close();
 }
 
 void TestMainForm::securityLegend()
