@@ -234,7 +234,7 @@ void TMapForm::RecreateSurface()
     if (m_galaxy)
         m_galaxy->Surface = box;
     if (old) {
-        layout()->replaceWidget(old, box);
+        delete layout()->replaceWidget(old, box); // the layout hands its old item back to us
         delete old;
     } else {
         layout()->addWidget(box);
