@@ -1,24 +1,18 @@
 // The waypoint optimiser on the default generated universe: a plan of a start, ten unchecked
 // waypoints in different regions and a destination, optimised with the leg table and with one
 // full route per candidate (every leg solved again), in the same run. The results must agree.
-#include "model/uDatabase.h"
-#include "model/uGalaxy.h"
-#include "model/uLoaders.h"
-#include "routing/uDijkstra.h"
 #include "routing/uPermute.h"
 #include "routing/uRoute.h"
 
+#include "benchuniverse.h"
 #include "ratioreporter.h"
 
 #include <QCoreApplication>
-#include <QProcess>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
 #include <string>
 
 namespace {
@@ -27,36 +21,14 @@ constexpr int WaypointCount = 10;
 
 [[noreturn]] void Fail(const std::string& message)
 {
-    std::fprintf(stderr, "bench_permute: %s\n", message.c_str());
-    std::abort();
+    BenchFail("bench_permute", message);
 }
 
 class TPlanUniverse {
 public:
     TPlanUniverse()
     {
-        if (!m_dir.isValid())
-            Fail("no temporary folder");
-        QProcess generator;
-        generator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        generator.start(QStringLiteral(QORMAP_GENERATOR), { QStringLiteral("--out"), m_dir.path() });
-        if (!generator.waitForFinished(600000) || generator.exitCode() != 0)
-            Fail("the universe generator failed");
-        QString error;
-        m_map
-            = TDbConnection::Open(m_dir.filePath(QStringLiteral("map.db")), TOpenMode::ExistingOnly, &error);
-        m_custom = TDbConnection::Open(
-            m_dir.filePath(QStringLiteral("custom.db")), TOpenMode::ExistingOnly, &error);
-        if (!m_map || !m_custom)
-            Fail(error.toStdString());
-        m_galaxy = std::make_unique<TGalaxy>(QString());
-        TGalaxy& g = *m_galaxy;
-        g.MapConnection = m_map->Db();
-        g.CustomConnection = m_custom->Db();
-        g.Load();
-        LoadJumps(g, g.MapConnection, {});
-        BuildRouteGraph(g, {});
-        g.Graph->SetSuspended(false);
+        TGalaxy& g = m_universe.Galaxy();
         g.SecurityPreference = PreferHigh;
 
         // The start, then the first reachable system of every few regions, the last as destination.
@@ -75,9 +47,8 @@ public:
         m_plan.Systems.back().Entry->RouteType = 1;
         m_plan.Systems.back().Entry->Fixed = true;
     }
-    ~TPlanUniverse() { m_galaxy.reset(); }
 
-    TGalaxy& Galaxy() { return *m_galaxy; }
+    TGalaxy& Galaxy() { return m_universe.Galaxy(); }
     const TRoute& Plan() const { return m_plan; }
 
     TRoute Optimise(TOptimiseMethod method, TOptimiseStats* stats = nullptr)
@@ -85,13 +56,11 @@ public:
         TOptimiseOptions options;
         options.Method = method;
         options.Stats = stats;
-        return OptimisePlan(*m_galaxy, m_plan, options);
+        return OptimisePlan(Galaxy(), m_plan, options);
     }
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<TDbConnection> m_map, m_custom;
-    std::unique_ptr<TGalaxy> m_galaxy;
+    TBenchUniverse m_universe { QStringLiteral(QORMAP_GENERATOR), "bench_permute" };
     TRoute m_plan;
 };
 
