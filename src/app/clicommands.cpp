@@ -3,13 +3,15 @@
 #include "model/uLoaders.h"
 #include "model/uSchema.h"
 #include "routing/uDijkstra.h"
+#include "routing/uPermute.h"
 #include "routing/uRoute.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QScopeGuard>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -21,6 +23,13 @@ namespace cli {
 namespace {
 
     const QString ProgramName = QStringLiteral("qormap-cli");
+
+    bool Fail(QString* error, const QString& message)
+    {
+        if (error)
+            *error = message;
+        return false;
+    }
 
     // Opens an existing SQLite file and reopens it read-only, so no statement can write to it.
     std::unique_ptr<TDbConnection> OpenReadOnly(const QString& path, QString* error)
@@ -75,6 +84,97 @@ namespace {
         return true;
     }
 
+    // A command's arguments: the names in order, each option's values in order, the flags given.
+    struct TArgs {
+        QStringList Positional;
+        QHash<QString, QStringList> Values;
+        QSet<QString> Flags;
+    };
+
+    // Options take a value ("--name value" or "--name=value"), flags none; "--" ends the options.
+    bool SplitArgs(const QStringList& args, const QStringList& options, const QStringList& flags,
+        TArgs& parsed, QString* error)
+    {
+        parsed = TArgs();
+        int i = 0;
+        while (i < args.size()) {
+            const QString& arg = args[i];
+            if (arg == QLatin1String("--")) {
+                parsed.Positional += args.mid(i + 1);
+                break;
+            }
+            if (!arg.startsWith(QLatin1String("--"))) {
+                parsed.Positional << arg;
+                ++i;
+                continue;
+            }
+            if (flags.contains(arg.mid(2))) {
+                parsed.Flags.insert(arg.mid(2));
+                ++i;
+                continue;
+            }
+            bool matched = false;
+            for (const QString& option : options) {
+                QString value;
+                if (!OptionValue(args, i, option, value, matched))
+                    return Fail(error, QStringLiteral("--%1 needs a value").arg(option));
+                if (matched) {
+                    parsed.Values[option] << value;
+                    break;
+                }
+            }
+            if (!matched)
+                return Fail(error, QStringLiteral("unknown option %1").arg(arg));
+        }
+        return true;
+    }
+
+    // Every --prefer value must be known; the last one given counts.
+    bool TakePreference(const TArgs& parsed, quint8& preference, QString* error)
+    {
+        for (const QString& value : parsed.Values.value(QStringLiteral("prefer")))
+            if (!PreferenceFromName(value, preference))
+                return Fail(
+                    error, QStringLiteral("--prefer takes shortest, high or low, not \"%1\"").arg(value));
+        return true;
+    }
+
+    QString JumpsText(qint64 jumps)
+    {
+        return QStringLiteral("%1 %2").arg(jumps).arg(
+            jumps == 1 ? QStringLiteral("jump") : QStringLiteral("jumps"));
+    }
+
+    QString RegionName(const TSystem& system)
+    {
+        return system.Region ? system.Region->Name : QStringLiteral("unknown");
+    }
+
+    // "name  security  region", the name padded to width.
+    QString SystemRow(const TSystem& system, qsizetype width)
+    {
+        return QStringLiteral("%1  %2  %3")
+            .arg(system.Name, int(-width))
+            .arg(SecurityText(system.Security), 4)
+            .arg(RegionName(system));
+    }
+
+    QJsonObject SystemJson(const TSystem& system)
+    {
+        QJsonObject entry;
+        entry[QStringLiteral("name")] = system.Name;
+        entry[QStringLiteral("id")] = system.ID;
+        entry[QStringLiteral("security")] = SecurityText(system.Security).toDouble();
+        entry[QStringLiteral("region")] = RegionName(system);
+        return entry;
+    }
+
+    void ResetRouting(TGalaxy& galaxy, quint8 preference)
+    {
+        galaxy.SecurityPreference = preference;
+        galaxy.LoadBlockThresholds(); // the stored exclusions, without those of an earlier request
+    }
+
     const TCommand* FindCommand(const QString& name)
     {
         for (const TCommand& command : Commands())
@@ -109,30 +209,59 @@ namespace {
         return ExitError;
     }
 
-    int RunRoute(const TCliContext& context, const QStringList& args)
-    {
-        TRouteRequest request;
-        QString error;
-        if (!ParseRouteArgs(args, request, &error))
-            return UsageError(context, QStringLiteral("route"), error);
-        std::unique_ptr<TUniverse> universe = OpenUniverse(context.Home, &error);
-        if (!universe) {
-            context.Err << error << '\n';
-            return ExitError;
+    // Frees the universe unless the process ends right after the command: freeing thousands of
+    // model objects just before the exit costs more than the route.
+    struct TUniverseRelease {
+        bool LeaveToExit = false;
+        void operator()(TUniverse* universe) const
+        {
+            if (!LeaveToExit)
+                delete universe;
         }
-        // Freeing thousands of model objects just before the process ends costs more than the route.
-        const auto leave = qScopeGuard([&] {
-            if (context.LeaveToExit)
-                (void)universe.release();
-        });
-        TGalaxy& galaxy = *universe->Galaxy;
-        const QStringList unknown = UnknownNames(galaxy, request);
+    };
+    using TCommandUniverse = std::unique_ptr<TUniverse, TUniverseRelease>;
+
+    // The universe for a command; null after reporting why it could not be opened.
+    TCommandUniverse OpenCommandUniverse(const TCliContext& context)
+    {
+        QString error;
+        std::unique_ptr<TUniverse> universe = OpenUniverse(context.Home, &error);
+        if (!universe)
+            context.Err << error << '\n';
+        return TCommandUniverse(universe.release(), TUniverseRelease { context.LeaveToExit });
+    }
+
+    // Reports each unknown name with the closest known ones; true when there was none.
+    bool AllNamesKnown(const TCliContext& context, const TGalaxy& galaxy, const QStringList& unknown)
+    {
         for (const QString& name : unknown)
             context.Err << "error: unknown system \"" << name
                         << "\"; closest: " << ClosestNames(galaxy, name).join(QStringLiteral(", ")) << '\n';
-        if (!unknown.isEmpty())
-            return ExitError;
+        return unknown.isEmpty();
+    }
 
+    // Parses a command's request, opens the universe, checks every name of the request and runs the
+    // command; reports what failed before.
+    template <class TRequest>
+    int RunOnUniverse(const TCliContext& context, const QString& command, const QStringList& args,
+        bool (*parse)(const QStringList&, TRequest&, QString*),
+        int (*run)(const TCliContext&, TGalaxy&, const TRequest&))
+    {
+        TRequest request;
+        QString error;
+        if (!parse(args, request, &error))
+            return UsageError(context, command, error);
+        const TCommandUniverse universe = OpenCommandUniverse(context);
+        if (!universe)
+            return ExitError;
+        TGalaxy& galaxy = *universe->Galaxy;
+        if (!AllNamesKnown(context, galaxy, UnknownNames(galaxy, request)))
+            return ExitError;
+        return run(context, galaxy, request);
+    }
+
+    int PrintRoute(const TCliContext& context, TGalaxy& galaxy, const TRouteRequest& request)
+    {
         const TRouteResult result = PlanRoute(galaxy, request);
         if (request.Json)
             context.Out << QJsonDocument(RouteJson(request, result)).toJson(QJsonDocument::Indented);
@@ -143,6 +272,35 @@ namespace {
         if (result.LegFrom && result.LegTo)
             context.Err << "no route from " << result.LegFrom->Name << " to " << result.LegTo->Name << '\n';
         return ExitUnreachable;
+    }
+
+    int PrintOptimised(const TCliContext& context, TGalaxy& galaxy, const TOptimiseRequest& request)
+    {
+        TPlan plan;
+        QString error;
+        if (!BuildOptimisePlan(galaxy, request, plan, &error))
+            return UsageError(context, QStringLiteral("optimise"), error);
+        const TOptimiseResult result = OptimiseRoute(galaxy, plan, request.Preference);
+        for (const QString& text : result.Errors)
+            context.Err << "error while optimising: " << text << '\n';
+        if (request.Json)
+            context.Out << QJsonDocument(OptimiseJson(request, result)).toJson(QJsonDocument::Indented);
+        else
+            context.Out << OptimiseText(result);
+        if (result.JumpsAfter >= 0)
+            return ExitOk;
+        context.Err << "no order of the plan has a route through every system\n";
+        return ExitUnreachable;
+    }
+
+    int RunRoute(const TCliContext& context, const QStringList& args)
+    {
+        return RunOnUniverse(context, QStringLiteral("route"), args, ParseRouteArgs, PrintRoute);
+    }
+
+    int RunOptimise(const TCliContext& context, const QStringList& args)
+    {
+        return RunOnUniverse(context, QStringLiteral("optimise"), args, ParseOptimiseArgs, PrintOptimised);
     }
 
 } // namespace
@@ -166,6 +324,25 @@ const std::vector<TCommand>& Commands()
                 "Exit status: 0 with a route, 2 when there is none (\"DESTINATION UNREACHABLE\"),\n"
                 "1 on errors such as an unknown system name.\n"),
             RunRoute },
+        { QStringLiteral("optimise"),
+            QStringLiteral(
+                "START WAYPOINT... [--end SYSTEM] [--fixed SYSTEM]... [--prefer shortest|high|low] "
+                "[--json]"),
+            QStringLiteral("Reorders the waypoints as the route planner's optimiser does and prints the "
+                           "order, then the jumps before and after."),
+            QStringLiteral(
+                "The plan is START (checked), the WAYPOINTs unchecked in the order given, and the\n"
+                "destination. Checked entries keep their places; the others are reordered between them\n"
+                "to the fewest jumps.\n"
+                "Options:\n"
+                "  --end SYSTEM     the destination, checked; without it the last place is free too\n"
+                "  --fixed SYSTEM   check SYSTEM's entries in the plan; repeat for more\n"
+                "  --prefer WHAT    shortest (default), high or low security\n"
+                "  --json           print the result as one JSON object\n"
+                "The exclusions stored in custom.db apply. Jumps read \"unreachable\" when a leg has no\n"
+                "route. Exit status: 0 with a route, 2 when no order has a route through every system,\n"
+                "1 on errors such as an unknown system name.\n"),
+            RunOptimise },
     };
     return commands;
 }
@@ -321,74 +498,46 @@ bool PreferenceFromName(const QString& name, quint8& preference)
 
 bool ParseRouteArgs(const QStringList& args, TRouteRequest& request, QString* error)
 {
-    auto fail = [error](const QString& message) {
-        if (error)
-            *error = message;
-        return false;
-    };
     request = TRouteRequest();
-    QStringList positional;
-    int i = 0;
-    while (i < args.size()) {
-        const QString& arg = args[i];
-        if (arg == QLatin1String("--json")) {
-            request.Json = true;
-            ++i;
-            continue;
-        }
-        if (arg == QLatin1String("--")) {
-            positional += args.mid(i + 1);
-            break;
-        }
-        if (!arg.startsWith(QLatin1String("--"))) {
-            positional << arg;
-            ++i;
-            continue;
-        }
-        bool matched = false;
-        QString value;
-        for (const char* option : { "via", "avoid", "block", "prefer" }) {
-            if (!OptionValue(args, i, QString::fromLatin1(option), value, matched))
-                return fail(QStringLiteral("--%1 needs a value").arg(QString::fromLatin1(option)));
-            if (!matched)
-                continue;
-            const QString name = QString::fromLatin1(option);
-            if (name == QLatin1String("via"))
-                request.Via << value;
-            else if (name == QLatin1String("avoid"))
-                request.Avoid << value;
-            else if (name == QLatin1String("block"))
-                request.Block << value;
-            else if (!PreferenceFromName(value, request.Preference))
-                return fail(QStringLiteral("--prefer takes shortest, high or low, not \"%1\"").arg(value));
-            break;
-        }
-        if (!matched)
-            return fail(QStringLiteral("unknown option %1").arg(arg));
-    }
+    TArgs parsed;
+    if (!SplitArgs(args,
+            { QStringLiteral("via"), QStringLiteral("avoid"), QStringLiteral("block"),
+                QStringLiteral("prefer") },
+            { QStringLiteral("json") }, parsed, error)
+        || !TakePreference(parsed, request.Preference, error))
+        return false;
+    const QStringList& positional = parsed.Positional;
     if (positional.size() != 2)
-        return fail(positional.size() < 2 ? QStringLiteral("FROM and TO are required")
-                                          : QStringLiteral("unexpected argument \"%1\"").arg(positional[2]));
+        return Fail(error,
+            positional.size() < 2 ? QStringLiteral("FROM and TO are required")
+                                  : QStringLiteral("unexpected argument \"%1\"").arg(positional[2]));
     request.From = positional[0];
     request.To = positional[1];
+    request.Via = parsed.Values.value(QStringLiteral("via"));
+    request.Avoid = parsed.Values.value(QStringLiteral("avoid"));
+    request.Block = parsed.Values.value(QStringLiteral("block"));
+    request.Json = parsed.Flags.contains(QStringLiteral("json"));
     return true;
 }
 
-QStringList UnknownNames(const TGalaxy& galaxy, const TRouteRequest& request)
+QStringList UnknownNames(const TGalaxy& galaxy, const QStringList& names)
 {
     QStringList unknown;
-    const QStringList names
-        = QStringList { request.From, request.To } + request.Via + request.Avoid + request.Block;
     for (const QString& name : names)
         if (!FindSystem(galaxy, name) && !unknown.contains(name))
             unknown << name;
     return unknown;
 }
 
+QStringList UnknownNames(const TGalaxy& galaxy, const TRouteRequest& request)
+{
+    return UnknownNames(
+        galaxy, QStringList { request.From, request.To } + request.Via + request.Avoid + request.Block);
+}
+
 TRouteResult PlanRoute(TGalaxy& galaxy, const TRouteRequest& request)
 {
-    galaxy.SecurityPreference = request.Preference;
-    galaxy.LoadBlockThresholds(); // the stored exclusions, without those of an earlier request
+    ResetRouting(galaxy, request.Preference);
     auto exclude = [&galaxy](const QStringList& names, qint32 threshold) {
         for (const QString& name : names)
             if (TSystem* system = FindSystem(galaxy, name))
@@ -416,12 +565,6 @@ TRouteResult PlanRoute(TGalaxy& galaxy, const TRouteRequest& request)
     return result;
 }
 
-QString SecurityText(double security)
-{
-    const QString text = QString::number(security, 'f', 1);
-    return text == QLatin1String("-0.0") ? QStringLiteral("0.0") : text;
-}
-
 QString RouteText(const TRouteResult& result)
 {
     if (!result.Reachable)
@@ -431,14 +574,8 @@ QString RouteText(const TRouteResult& result)
         width = std::max(width, system->Name.size());
     QString text;
     for (const TSystem* system : result.Systems)
-        text += QStringLiteral("%1  %2  %3\n")
-                    .arg(system->Name, int(-width))
-                    .arg(SecurityText(system->Security), 4)
-                    .arg(system->Region ? system->Region->Name : QStringLiteral("unknown"));
-    const auto jumps = qsizetype(result.Systems.size()) - 1;
-    text += QStringLiteral("%1 %2\n").arg(jumps).arg(
-        jumps == 1 ? QStringLiteral("jump") : QStringLiteral("jumps"));
-    return text;
+        text += SystemRow(*system, width) + QLatin1Char('\n');
+    return text + JumpsText(qint64(result.Systems.size()) - 1) + QLatin1Char('\n');
 }
 
 QJsonObject RouteJson(const TRouteRequest& request, const TRouteResult& result)
@@ -461,16 +598,136 @@ QJsonObject RouteJson(const TRouteRequest& request, const TRouteResult& result)
         return json;
     }
     QJsonArray systems;
-    for (const TSystem* system : result.Systems) {
-        QJsonObject entry;
-        entry[QStringLiteral("name")] = system->Name;
-        entry[QStringLiteral("id")] = system->ID;
-        entry[QStringLiteral("security")] = SecurityText(system->Security).toDouble();
-        entry[QStringLiteral("region")] = system->Region ? system->Region->Name : QStringLiteral("unknown");
-        systems.append(entry);
-    }
+    for (const TSystem* system : result.Systems)
+        systems.append(SystemJson(*system));
     json[QStringLiteral("systems")] = systems;
     json[QStringLiteral("jumps")] = qint64(result.Systems.size()) - 1;
+    return json;
+}
+
+// ---------------------------------------------------------------- optimise
+
+bool ParseOptimiseArgs(const QStringList& args, TOptimiseRequest& request, QString* error)
+{
+    request = TOptimiseRequest();
+    TArgs parsed;
+    if (!SplitArgs(args, { QStringLiteral("end"), QStringLiteral("fixed"), QStringLiteral("prefer") },
+            { QStringLiteral("json") }, parsed, error)
+        || !TakePreference(parsed, request.Preference, error))
+        return false;
+    const QStringList ends = parsed.Values.value(QStringLiteral("end"));
+    if (ends.size() > 1)
+        return Fail(error, QStringLiteral("--end may be given once"));
+    if (ends.contains(QString()))
+        return Fail(error, QStringLiteral("--end needs a value"));
+    if (parsed.Positional.size() < 2)
+        return Fail(error, QStringLiteral("START and at least one WAYPOINT are required"));
+    request.Start = parsed.Positional[0];
+    request.Waypoints = parsed.Positional.mid(1);
+    request.End = ends.value(0);
+    request.Fixed = parsed.Values.value(QStringLiteral("fixed"));
+    request.Json = parsed.Flags.contains(QStringLiteral("json"));
+    return true;
+}
+
+QStringList UnknownNames(const TGalaxy& galaxy, const TOptimiseRequest& request)
+{
+    QStringList names = QStringList { request.Start } + request.Waypoints;
+    if (!request.End.isEmpty())
+        names << request.End;
+    return UnknownNames(galaxy, names + request.Fixed);
+}
+
+bool BuildOptimisePlan(const TGalaxy& galaxy, const TOptimiseRequest& request, TPlan& plan, QString* error)
+{
+    std::vector<TPlanEntry> entries { { FindSystem(galaxy, request.Start), true } };
+    for (const QString& name : request.Waypoints)
+        entries.push_back({ FindSystem(galaxy, name), false });
+    if (!request.End.isEmpty())
+        entries.push_back({ FindSystem(galaxy, request.End), true });
+    for (const TPlanEntry& entry : entries)
+        if (!entry.System)
+            return Fail(error, QStringLiteral("the plan names an unknown system"));
+    for (const QString& name : request.Fixed) {
+        const TSystem* system = FindSystem(galaxy, name);
+        bool planned = false;
+        for (TPlanEntry& entry : entries)
+            if (entry.System == system) {
+                entry.Fixed = true;
+                planned = true;
+            }
+        if (!planned)
+            return Fail(error, QStringLiteral("--fixed \"%1\" is not in the plan").arg(name));
+    }
+    plan.Assign(std::move(entries));
+    return true;
+}
+
+TOptimiseResult OptimiseRoute(TGalaxy& galaxy, const TPlan& plan, quint8 preference)
+{
+    ResetRouting(galaxy, preference);
+    const auto jumps = [&galaxy](const TRoute& route) {
+        const qint32 length = FullRouteLength(galaxy, route);
+        return length < 0 ? -1 : std::max(length - 1, 0);
+    };
+    const std::unique_ptr<TRoute> route = BuildPlanRoute(plan);
+    TOptimiseResult result;
+    result.JumpsBefore = jumps(*route);
+    TOptimiseOptions options;
+    options.OnError = [&result](const QString& text) { result.Errors << text; };
+    const TRoute optimised = OptimisePlan(galaxy, *route, options);
+    result.Order = PlanEntriesOf(optimised);
+    result.JumpsAfter = jumps(optimised);
+    return result;
+}
+
+namespace {
+
+    QString JumpsOrUnreachable(qint32 jumps)
+    {
+        return jumps < 0 ? QStringLiteral("unreachable") : JumpsText(jumps);
+    }
+
+    QJsonValue JumpsJson(qint32 jumps)
+    {
+        return jumps < 0 ? QJsonValue(QJsonValue::Null) : QJsonValue(jumps);
+    }
+
+} // namespace
+
+QString OptimiseText(const TOptimiseResult& result)
+{
+    qsizetype width = 0;
+    for (const TPlanEntry& entry : result.Order)
+        width = std::max(width, entry.System->Name.size());
+    QString text;
+    for (const TPlanEntry& entry : result.Order)
+        text += SystemRow(*entry.System, width)
+            + (entry.Fixed ? QStringLiteral("  fixed\n") : QStringLiteral("\n"));
+    return text
+        + QStringLiteral("before: %1\nafter:  %2\n")
+              .arg(JumpsOrUnreachable(result.JumpsBefore), JumpsOrUnreachable(result.JumpsAfter));
+}
+
+QJsonObject OptimiseJson(const TOptimiseRequest& request, const TOptimiseResult& result)
+{
+    QJsonObject json;
+    json[QStringLiteral("start")] = request.Start;
+    json[QStringLiteral("waypoints")] = QJsonArray::fromStringList(request.Waypoints);
+    json[QStringLiteral("end")]
+        = request.End.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(request.End);
+    json[QStringLiteral("fixed")] = QJsonArray::fromStringList(request.Fixed);
+    json[QStringLiteral("prefer")] = PreferenceName(request.Preference);
+    QJsonArray order;
+    for (const TPlanEntry& entry : result.Order) {
+        QJsonObject system = SystemJson(*entry.System);
+        system[QStringLiteral("fixed")] = entry.Fixed;
+        order.append(system);
+    }
+    json[QStringLiteral("order")] = order;
+    json[QStringLiteral("jumpsBefore")] = JumpsJson(result.JumpsBefore);
+    json[QStringLiteral("jumpsAfter")] = JumpsJson(result.JumpsAfter);
+    json[QStringLiteral("reachable")] = result.JumpsAfter >= 0;
     return json;
 }
 

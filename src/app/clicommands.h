@@ -1,10 +1,11 @@
 #pragma once
 // The commands of qormap-cli: a table of named commands run over a universe loaded read-only from
 // a home folder, and the pieces they are made of (argument parsing, name lookup with suggestions,
-// the route command's result and its text and JSON forms).
+// the route and optimise commands' results and their text and JSON forms).
 
 #include "model/uDatabase.h"
 #include "model/uGalaxy.h"
+#include "routing/uPlan.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -18,7 +19,7 @@ namespace cli {
 
 constexpr int ExitOk = 0;
 constexpr int ExitError = 1; // bad usage, unknown names, unreadable files
-constexpr int ExitUnreachable = 2; // the route command found no route
+constexpr int ExitUnreachable = 2; // no route (route), no order reaching every system (optimise)
 
 struct TCliContext {
     QString Home; // the folder holding map.db and custom.db
@@ -61,6 +62,8 @@ int EditDistance(const QString& a, const QString& b);
 TSystem* FindSystem(const TGalaxy& galaxy, const QString& name);
 // Up to count system names closest to name by edit distance, nearest first, ties by name.
 QStringList ClosestNames(const TGalaxy& galaxy, const QString& name, int count = 5);
+// The names that no system carries, each once, in the order given.
+QStringList UnknownNames(const TGalaxy& galaxy, const QStringList& names);
 
 // ---- the route command
 struct TRouteRequest {
@@ -96,10 +99,46 @@ TRouteResult PlanRoute(TGalaxy& galaxy, const TRouteRequest& request);
 // Names of the request that no system carries, each once, in the order given.
 QStringList UnknownNames(const TGalaxy& galaxy, const TRouteRequest& request);
 
-// Security as shown: one decimal, never "-0.0".
-QString SecurityText(double security);
+// Security as shown: one decimal, never "-0.0" (the planner's route list shows it the same way).
+using ::SecurityText;
 // One line per system (name, security, region), then the number of jumps; or "DESTINATION UNREACHABLE".
 QString RouteText(const TRouteResult& result);
 QJsonObject RouteJson(const TRouteRequest& request, const TRouteResult& result);
+
+// ---- the optimise command
+struct TOptimiseRequest {
+    QString Start;
+    QStringList Waypoints; // in the order given
+    QString End; // empty: the last place is free
+    QStringList Fixed; // systems of the plan whose entries keep their places
+    quint8 Preference = 2; // TGalaxy::SecurityPreference
+    bool Json = false;
+};
+
+// False with error set on bad usage.
+bool ParseOptimiseArgs(const QStringList& args, TOptimiseRequest& request, QString* error);
+// Names of the request that no system carries, each once, in the order given.
+QStringList UnknownNames(const TGalaxy& galaxy, const TOptimiseRequest& request);
+
+// The plan as the planner holds it: the start checked, the waypoints unchecked in the given
+// order, the end checked, and every entry of a --fixed system checked. Every name must be known;
+// false with error set when a --fixed system is not in the plan.
+bool BuildOptimisePlan(const TGalaxy& galaxy, const TOptimiseRequest& request, TPlan& plan, QString* error);
+
+struct TOptimiseResult {
+    std::vector<TPlanEntry> Order; // the optimised plan with its check marks
+    qint32 JumpsBefore = -1; // through the given order; -1 when a leg has no route
+    qint32 JumpsAfter = -1; // through the optimised order; -1 when no order has a route
+    QStringList Errors; // segments whose optimisation ended on an error ("p:%d s:%d t:%d idx:%d")
+};
+
+// Applies the preference over the stored exclusions (read again from the custom database) and
+// runs the planner's optimiser over the plan.
+TOptimiseResult OptimiseRoute(TGalaxy& galaxy, const TPlan& plan, quint8 preference);
+
+// One line per plan entry (name, security, region, "fixed" for checked ones), then the jumps
+// before and after ("unreachable" for -1).
+QString OptimiseText(const TOptimiseResult& result);
+QJsonObject OptimiseJson(const TOptimiseRequest& request, const TOptimiseResult& result);
 
 } // namespace cli

@@ -76,6 +76,35 @@ cli::TRouteRequest Request(const QString& from, const QString& to, quint8 prefer
     return request;
 }
 
+Run Optimise(const QString& home, const QStringList& args)
+{
+    return RunCliProcess(QStringList { QStringLiteral("--home"), home, QStringLiteral("optimise") } + args);
+}
+
+// The optimise command's text: the systems in order with their check marks, then the jumps.
+struct OptimiseOutput {
+    QStringList names;
+    QList<bool> fixed;
+    QString before;
+    QString after;
+};
+
+OptimiseOutput ParseOptimise(const QString& text)
+{
+    OptimiseOutput parsed;
+    for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (line.startsWith(QLatin1String("before: ")))
+            parsed.before = line.section(QLatin1Char(':'), 1).trimmed();
+        else if (line.startsWith(QLatin1String("after: ")))
+            parsed.after = line.section(QLatin1Char(':'), 1).trimmed();
+        else {
+            parsed.names << line.section(QLatin1String("  "), 0, 0).trimmed();
+            parsed.fixed << line.endsWith(QLatin1String("  fixed"));
+        }
+    }
+    return parsed;
+}
+
 QStringList RouteNames(const QString& text)
 {
     QStringList names;
@@ -95,8 +124,8 @@ private slots:
     void editDistance_data();
     void editDistance();
     void closestNamesAndLookup();
-    void routeArguments_data();
-    void routeArguments();
+    void arguments_data();
+    void arguments();
     void knownRoute_data();
     void knownRoute();
     void jsonOutput();
@@ -109,8 +138,18 @@ private slots:
     void usageErrors();
     void missingMapIsFatal();
     void nothingWrittenToHome();
+    void optimiseOrder_data();
+    void optimiseOrder();
+    void optimiseJson();
+    void optimiseUnreachable();
+    void optimiseUnknownNames();
 
 private:
+    // Jumps of the route through names in that order as the route command builds it; -1 without one.
+    int JumpsThrough(const QStringList& names, quint8 preference) const;
+    // Stores a block of the named system in the home's custom.db.
+    bool StoreBlock(const testsupport::TempHome& home, const QString& name) const;
+
     std::unique_ptr<testsupport::TempHome> m_home;
     std::unique_ptr<cli::TUniverse> m_universe;
     QString m_first; // the system with the smallest ID
@@ -210,42 +249,76 @@ void TestCli::closestNamesAndLookup()
     QVERIFY(!cli::FindSystem(galaxy, typo));
 }
 
-void TestCli::routeArguments_data()
+void TestCli::arguments_data()
 {
+    QTest::addColumn<QString>("command");
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<bool>("valid");
-    QTest::addColumn<QString>("parsed"); // from|to|via|avoid|block|preference|json
+    // route: from|to|via|avoid|block|preference|json; optimise: start|waypoints|end|fixed|preference|json
+    QTest::addColumn<QString>("parsed");
 
-    QTest::newRow("plain") << QStringList { "A", "B" } << true << "A|B||||2|0";
-    QTest::newRow("everything") << QStringList { "--prefer", "high", "A", "--via", "V1", "--avoid=X", "B",
-        "--via=V2", "--block", "Y", "--json", "--block", "Z" }
-                                << true << "A|B|V1,V2|X|Y,Z|0|1";
-    QTest::newRow("prefer low") << QStringList { "A", "B", "--prefer=low" } << true << "A|B||||1|0";
-    QTest::newRow("name like an option") << QStringList { "A", "--", "--odd" } << true << "A|--odd||||2|0";
-    QTest::newRow("one name") << QStringList { "A" } << false << "";
-    QTest::newRow("three names") << QStringList { "A", "B", "C" } << false << "";
-    QTest::newRow("bad preference") << QStringList { "A", "B", "--prefer", "safe" } << false << "";
-    QTest::newRow("missing value") << QStringList { "A", "B", "--via" } << false << "";
-    QTest::newRow("unknown option") << QStringList { "A", "B", "--fast" } << false << "";
+    const QString route = QStringLiteral("route");
+    QTest::newRow("route: plain") << route << QStringList { "A", "B" } << true << "A|B||||2|0";
+    QTest::newRow("route: everything") << route
+                                       << QStringList { "--prefer", "high", "A", "--via", "V1", "--avoid=X",
+                                              "B", "--via=V2", "--block", "Y", "--json", "--block", "Z" }
+                                       << true << "A|B|V1,V2|X|Y,Z|0|1";
+    QTest::newRow("route: prefer low")
+        << route << QStringList { "A", "B", "--prefer=low" } << true << "A|B||||1|0";
+    QTest::newRow("route: name like an option")
+        << route << QStringList { "A", "--", "--odd" } << true << "A|--odd||||2|0";
+    QTest::newRow("route: one name") << route << QStringList { "A" } << false << "";
+    QTest::newRow("route: three names") << route << QStringList { "A", "B", "C" } << false << "";
+    QTest::newRow("route: bad preference")
+        << route << QStringList { "A", "B", "--prefer", "safe" } << false << "";
+    QTest::newRow("route: missing value") << route << QStringList { "A", "B", "--via" } << false << "";
+    QTest::newRow("route: unknown option") << route << QStringList { "A", "B", "--fast" } << false << "";
+
+    const QString optimise = QStringLiteral("optimise");
+    QTest::newRow("optimise: plain") << optimise << QStringList { "A", "B" } << true << "A|B|||2|0";
+    QTest::newRow("optimise: everything")
+        << optimise
+        << QStringList { "--prefer", "low", "A", "B", "--fixed", "B", "C", "--end=D", "--json", "--fixed=C" }
+        << true << "A|B,C|D|B,C|1|1";
+    QTest::newRow("optimise: name like an option")
+        << optimise << QStringList { "A", "--", "--odd" } << true << "A|--odd|||2|0";
+    QTest::newRow("optimise: start only") << optimise << QStringList { "A", "--end", "B" } << false << "";
+    QTest::newRow("optimise: end twice")
+        << optimise << QStringList { "A", "B", "--end", "C", "--end", "D" } << false << "";
+    QTest::newRow("optimise: empty end") << optimise << QStringList { "A", "B", "--end=" } << false << "";
+    QTest::newRow("optimise: missing value")
+        << optimise << QStringList { "A", "B", "--fixed" } << false << "";
+    QTest::newRow("optimise: bad preference")
+        << optimise << QStringList { "A", "B", "--prefer", "safe" } << false << "";
+    QTest::newRow("optimise: route option")
+        << optimise << QStringList { "A", "B", "--via", "C" } << false << "";
 }
 
-void TestCli::routeArguments()
+void TestCli::arguments()
 {
+    QFETCH(QString, command);
     QFETCH(QStringList, args);
     QFETCH(bool, valid);
     QFETCH(QString, parsed);
-    cli::TRouteRequest request;
     QString error;
-    QCOMPARE(cli::ParseRouteArgs(args, request, &error), valid);
-    if (!valid) {
-        QVERIFY(!error.isEmpty());
-        return;
+    QStringList fields;
+    bool ok = false;
+    if (command == QLatin1String("route")) {
+        cli::TRouteRequest request;
+        ok = cli::ParseRouteArgs(args, request, &error);
+        fields = QStringList { request.From, request.To, request.Via.join(','), request.Avoid.join(','),
+            request.Block.join(','), QString::number(request.Preference), QString::number(request.Json) };
+    } else {
+        cli::TOptimiseRequest request;
+        ok = cli::ParseOptimiseArgs(args, request, &error);
+        fields = QStringList { request.Start, request.Waypoints.join(','), request.End,
+            request.Fixed.join(','), QString::number(request.Preference), QString::number(request.Json) };
     }
-    const QString actual
-        = QStringList { request.From, request.To, request.Via.join(','), request.Avoid.join(','),
-              request.Block.join(','), QString::number(request.Preference), QString::number(request.Json) }
-              .join('|');
-    QCOMPARE(actual, parsed);
+    QCOMPARE(ok, valid);
+    if (!valid)
+        QVERIFY(!error.isEmpty());
+    else
+        QCOMPARE(fields.join('|'), parsed);
 }
 
 void TestCli::knownRoute_data()
@@ -375,13 +448,7 @@ void TestCli::avoidAndBlockChangeTheRoute()
 void TestCli::storedExclusionsApply()
 {
     testsupport::TempHome home;
-    {
-        QString error;
-        auto custom = TDbConnection::Open(home.file("custom.db"), TOpenMode::ExistingOnly, &error);
-        QVERIFY2(custom, qPrintable(error));
-        RunQuery(custom->Db(), "insert into systemBlocks (systemID, tresHold, description) values (?, ?, ?)",
-            { m_universe->Galaxy->SystemByName(m_detour)->ID, BlockedThreshold, "test" });
-    }
+    QVERIFY(StoreBlock(home, m_detour));
     const Run run = Route(home.path(), { m_first, m_far });
     QCOMPARE(run.code, 0);
     QVERIFY(!RouteNames(run.out).contains(m_detour));
@@ -429,6 +496,11 @@ void TestCli::helpListsCommands()
     QCOMPARE(routeHelp.code, 0);
     QVERIFY(routeHelp.out.contains("--prefer"));
     QVERIFY(routeHelp.out.contains("DESTINATION UNREACHABLE"));
+
+    const Run optimiseHelp = RunCliProcess({ "optimise", "--help" });
+    QCOMPARE(optimiseHelp.code, 0);
+    QVERIFY(optimiseHelp.out.contains("--fixed SYSTEM"));
+    QVERIFY(optimiseHelp.out.contains("--end SYSTEM"));
 }
 
 void TestCli::usageErrors()
@@ -465,11 +537,197 @@ void TestCli::nothingWrittenToHome()
     const QStringList beforeMapOnly = Snapshot(mapOnly.path());
     QCOMPARE(Route(full.path(), { m_first, m_far, "--block", m_far }).code, 2);
     QCOMPARE(Route(full.path(), { m_first, m_far, "--avoid", m_far, "--json" }).code, 0);
+    QCOMPARE(Optimise(full.path(), { m_first, m_far, m_direct[1], "--fixed", m_far }).code, 0);
+    QCOMPARE(Optimise(full.path(), { m_first, m_far, m_direct[1], "--end", m_direct[2], "--json" }).code, 0);
+    QCOMPARE(Optimise(mapOnly.path(), { m_first, m_far, m_direct[1] }).code, 0);
     QCOMPARE(
         Route(mapOnly.path(), { m_first, m_far }).out, ExpectedText(*m_universe, Request(m_first, m_far)));
     QCOMPARE(Snapshot(full.path()), before);
     QCOMPARE(Snapshot(mapOnly.path()), beforeMapOnly);
     QVERIFY(!QFileInfo::exists(mapOnly.file("custom.db")));
+}
+
+int TestCli::JumpsThrough(const QStringList& names, quint8 preference) const
+{
+    cli::TRouteRequest request = Request(names.first(), names.last(), preference);
+    request.Via = names.mid(1, names.size() - 2);
+    const cli::TRouteResult result = cli::PlanRoute(*m_universe->Galaxy, request);
+    return result.Reachable ? int(result.Systems.size()) - 1 : -1;
+}
+
+// Waypoints named out of their order along the direct route from m_first to m_far.
+bool TestCli::StoreBlock(const testsupport::TempHome& home, const QString& name) const
+{
+    QString error;
+    auto custom = TDbConnection::Open(home.file("custom.db"), TOpenMode::ExistingOnly, &error);
+    if (!custom)
+        return false;
+    RunQuery(custom->Db(), "insert into systemBlocks (systemID, tresHold, description) values (?, ?, ?)",
+        { m_universe->Galaxy->SystemByName(name)->ID, BlockedThreshold, "test" });
+    return true;
+}
+
+void TestCli::optimiseOrder_data()
+{
+    QTest::addColumn<QStringList>("waypoints");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QStringList>("fixed");
+    QTest::addColumn<QString>("prefer");
+    QTest::addColumn<QStringList>("expected"); // empty: any order at most as long
+    QTest::addColumn<bool>("shorter");
+
+    const QString near = m_direct[1];
+    const QString middle = m_direct[m_direct.size() / 2];
+    QTest::newRow("reversed, free last place")
+        << QStringList { m_far, middle, near } << QString() << QStringList {} << QString()
+        << QStringList { m_first, near, middle, m_far } << true;
+    QTest::newRow("checked destination") << QStringList { middle, near } << m_far << QStringList {}
+                                         << QString() << QStringList { m_first, near, middle, m_far } << true;
+    QTest::newRow("checked waypoint stays")
+        << QStringList { m_far, near, middle } << QString() << QStringList { m_far.toLower() } << QString()
+        << QStringList { m_first, m_far, middle, near } << true;
+    QTest::newRow("already in order") << QStringList { near, middle, m_far } << QString() << QStringList {}
+                                      << QString() << QStringList { m_first, near, middle, m_far } << false;
+    QTest::newRow("prefer high") << QStringList { m_far, middle, near } << QString() << QStringList {}
+                                 << "high" << QStringList {} << false;
+}
+
+// The order keeps every system, the checked ones in their places, and needs at most as many
+// jumps as the given order; the jumps printed are those of the route through each order.
+void TestCli::optimiseOrder()
+{
+    QFETCH(QStringList, waypoints);
+    QFETCH(QString, end);
+    QFETCH(QStringList, fixed);
+    QFETCH(QString, prefer);
+    QFETCH(QStringList, expected);
+    QFETCH(bool, shorter);
+
+    QStringList args = QStringList { m_first } + waypoints;
+    QStringList plan = args;
+    if (!end.isEmpty()) {
+        args << "--end" << end;
+        plan << end;
+    }
+    for (const QString& name : fixed)
+        args << "--fixed" << name;
+    quint8 preference = PreferShortest;
+    if (!prefer.isEmpty()) {
+        args << "--prefer" << prefer;
+        QVERIFY(cli::PreferenceFromName(prefer, preference));
+    }
+    QList<bool> planFixed;
+    for (int i = 0; i < plan.size(); ++i)
+        planFixed << (i == 0 || (!end.isEmpty() && i == plan.size() - 1)
+            || fixed.contains(plan[i], Qt::CaseInsensitive));
+
+    const Run run = Optimise(m_home->path(), args);
+    QCOMPARE(run.code, 0);
+    QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+    const OptimiseOutput out = ParseOptimise(run.out);
+    QStringList sortedOut = out.names, sortedPlan = plan;
+    sortedOut.sort();
+    sortedPlan.sort();
+    QCOMPARE(sortedOut, sortedPlan);
+    QCOMPARE(out.fixed, planFixed);
+    for (int i = 0; i < plan.size(); ++i)
+        if (planFixed[i])
+            QCOMPARE(out.names[i], plan[i]);
+    if (!expected.isEmpty())
+        QCOMPARE(out.names, expected);
+
+    const int before = JumpsThrough(plan, preference);
+    const int after = JumpsThrough(out.names, preference);
+    QVERIFY(after >= 0);
+    QCOMPARE(out.before, QStringLiteral("%1 jumps").arg(before));
+    QCOMPARE(out.after, QStringLiteral("%1 jumps").arg(after));
+    QVERIFY(after <= before);
+    if (shorter)
+        QVERIFY(after < before);
+}
+
+void TestCli::optimiseJson()
+{
+    const QStringList args { m_first, m_far, m_direct[1], "--end", m_direct[2], "--prefer", "low" };
+    const Run text = Optimise(m_home->path(), args);
+    const Run run = Optimise(m_home->path(), args + QStringList { "--json" });
+    QCOMPARE(run.code, 0);
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(run.out.toUtf8(), &error);
+    QVERIFY2(doc.isObject(), qPrintable(error.errorString()));
+    const QJsonObject json = doc.object();
+    QCOMPARE(json["start"].toString(), m_first);
+    QCOMPARE(json["waypoints"].toArray(), QJsonArray({ m_far, m_direct[1] }));
+    QCOMPARE(json["end"].toString(), m_direct[2]);
+    QCOMPARE(json["prefer"].toString(), QStringLiteral("low"));
+    QCOMPARE(json["reachable"].toBool(), true);
+
+    const OptimiseOutput expected = ParseOptimise(text.out);
+    QStringList names;
+    QList<bool> fixed;
+    for (const QJsonValue& v : json["order"].toArray()) {
+        const QJsonObject s = v.toObject();
+        names << s["name"].toString();
+        fixed << s["fixed"].toBool();
+        QCOMPARE(s["id"].toInt(), m_universe->Galaxy->SystemByName(names.last())->ID);
+    }
+    QCOMPARE(names, expected.names);
+    QCOMPARE(fixed, expected.fixed);
+    QCOMPARE(QStringLiteral("%1 jumps").arg(json["jumpsBefore"].toInt()), expected.before);
+    QCOMPARE(QStringLiteral("%1 jumps").arg(json["jumpsAfter"].toInt()), expected.after);
+
+    const Run unreachable = Optimise(m_home->path(), { m_first, m_unreachable, m_direct[1], "--json" });
+    QCOMPARE(unreachable.code, 2);
+    const QJsonObject none = QJsonDocument::fromJson(unreachable.out.toUtf8()).object();
+    QCOMPARE(none["reachable"].toBool(), false);
+    QVERIFY(none["jumpsBefore"].isNull());
+    QVERIFY(none["jumpsAfter"].isNull());
+    QVERIFY(none["end"].isNull());
+    QCOMPARE(none["order"].toArray().size(), 3);
+}
+
+// No order reaches a system no gate leads to: the plan is printed as given, both lengths unreachable.
+void TestCli::optimiseUnreachable()
+{
+    const Run run = Optimise(m_home->path(), { m_first, m_unreachable, m_direct[1] });
+    QCOMPARE(run.code, 2);
+    QVERIFY(!run.err.isEmpty());
+    const OptimiseOutput out = ParseOptimise(run.out);
+    QCOMPARE(out.names, QStringList({ m_first, m_unreachable, m_direct[1] }));
+    QCOMPARE(out.before, QStringLiteral("unreachable"));
+    QCOMPARE(out.after, QStringLiteral("unreachable"));
+
+    // A blocked waypoint stored in custom.db cannot be entered either.
+    testsupport::TempHome home;
+    QVERIFY(StoreBlock(home, m_far));
+    const Run blocked = Optimise(home.path(), { m_first, m_far, m_direct[1] });
+    QCOMPARE(blocked.code, 2);
+    QCOMPARE(ParseOptimise(blocked.out).after, QStringLiteral("unreachable"));
+}
+
+void TestCli::optimiseUnknownNames()
+{
+    QString typo = m_far;
+    typo.insert(2, QLatin1Char('q'));
+    const Run run = Optimise(m_home->path(), { m_first, m_direct[1], typo });
+    QCOMPARE(run.code, 1);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.contains(QStringLiteral("unknown system \"%1\"").arg(typo)), qPrintable(run.err));
+    QCOMPARE(
+        run.err.section(QLatin1String("closest: "), 1).trimmed().split(QStringLiteral(", ")).first(), m_far);
+
+    // Every unknown name is reported, in --end and --fixed too.
+    const Run three
+        = Optimise(m_home->path(), { "Nowhere1", m_far, "--end", "Nowhere2", "--fixed", "Nowhere3" });
+    QCOMPARE(three.code, 1);
+    for (const char* name : { "\"Nowhere1\"", "\"Nowhere2\"", "\"Nowhere3\"" })
+        QVERIFY2(three.err.contains(name), qPrintable(three.err));
+
+    // A known system that is not in the plan cannot be checked.
+    const Run notPlanned = Optimise(m_home->path(), { m_first, m_direct[1], "--fixed", m_far });
+    QCOMPARE(notPlanned.code, 1);
+    QVERIFY(notPlanned.out.isEmpty());
+    QVERIFY2(notPlanned.err.contains(m_far), qPrintable(notPlanned.err));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
