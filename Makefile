@@ -28,7 +28,8 @@ build-asan/build.ninja: | deps
 
 test-asan: deps build-asan/build.ninja
 	cmake --build build-asan -j $(JOBS)
-	cd build-asan && ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	    LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp \
 	    ctest --output-on-failure -j $(JOBS)
 
 build-tsan/build.ninja: | deps
