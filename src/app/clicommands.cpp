@@ -415,7 +415,7 @@ std::unique_ptr<TUniverse> OpenUniverse(const QString& home, QString* error)
     galaxy.MapConnection = universe->Map->Db();
     galaxy.CustomConnection = universe->Custom->Db();
     try {
-        galaxy.Load();
+        galaxy.Load(TGalaxy::TLoadParts::MapOnly); // routing needs no reference data
         LoadJumps(galaxy, galaxy.MapConnection, {});
         BuildRouteGraph(galaxy, {});
         galaxy.Graph->SetSuspended(false);

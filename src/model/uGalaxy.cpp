@@ -327,32 +327,19 @@ void TGalaxy::SortCorporations()
     Corporations.Add(key, placeholder.release());
 }
 
-void TGalaxy::Load()
+void TGalaxy::LoadReferenceData()
 {
     const QSqlDatabase& db = MapConnection;
-    auto status = [this](const QString& text) {
-        if (Observer.ShowStatus)
-            Observer.ShowStatus(text);
-    };
-    auto log = [this](const QString& text) {
-        if (Observer.WriteLog)
-            Observer.WriteLog(text);
-    };
     QElapsedTimer timer;
     auto step = [&](const QString& text) {
-        status(text);
+        if (Observer.ShowStatus)
+            Observer.ShowStatus(text);
         timer.start();
     };
-    auto done = [&](const QString& format) { log(format.arg(FormatElapsed(timer.elapsed()))); };
-
-    LoadComplete = false;
-    if (Observer.SetBusyCursor)
-        Observer.SetBusyCursor(true);
-    Clear();
-
-    const QString missing = schema::missingMapTableOrColumn(db);
-    if (!missing.isEmpty())
-        throw EDatabaseError(QStringLiteral("map database: missing %1").arg(missing).toStdString());
+    auto done = [&](const QString& format) {
+        if (Observer.WriteLog)
+            Observer.WriteLog(format.arg(FormatElapsed(timer.elapsed())));
+    };
 
     step(QStringLiteral("载入分组.."));
     userdata::LoadGroups(*this);
@@ -463,6 +450,37 @@ void TGalaxy::Load()
         ImplantOffers.Add(key, offer.release());
     }
     done(QStringLiteral("载入植入体使用了%1秒"));
+}
+
+void TGalaxy::Load(TLoadParts parts)
+{
+    const QSqlDatabase& db = MapConnection;
+    auto status = [this](const QString& text) {
+        if (Observer.ShowStatus)
+            Observer.ShowStatus(text);
+    };
+    auto log = [this](const QString& text) {
+        if (Observer.WriteLog)
+            Observer.WriteLog(text);
+    };
+    QElapsedTimer timer;
+    auto step = [&](const QString& text) {
+        status(text);
+        timer.start();
+    };
+    auto done = [&](const QString& format) { log(format.arg(FormatElapsed(timer.elapsed()))); };
+
+    LoadComplete = false;
+    if (Observer.SetBusyCursor)
+        Observer.SetBusyCursor(true);
+    Clear();
+
+    const QString missing = schema::missingMapTableOrColumn(db);
+    if (!missing.isEmpty())
+        throw EDatabaseError(QStringLiteral("map database: missing %1").arg(missing).toStdString());
+
+    if (parts == TLoadParts::Everything)
+        LoadReferenceData();
 
     step(QStringLiteral("载入星域.."));
     for (QSqlQuery q = RunQuery(db, QStringLiteral("select regionID, regionName, color from regions")); q.next();) {
@@ -478,21 +496,21 @@ void TGalaxy::Load()
 
     step(QStringLiteral("载入星座.."));
     Constellations.Clear();
-    for (QSqlQuery q = RunQuery(db,
+    for (TRowReader q(db,
              QStringLiteral(
                  "select constellationID, constellationName, X, Y, Z, regionID, factionID from constellations"));
-         q.next();) {
+         q.Next();) {
         auto constellation = std::make_unique<TConstellation>();
-        constellation->Name = q.value(1).toString();
-        constellation->ID = q.value(0).toInt();
-        constellation->X = q.value(2).toDouble();
-        constellation->Y = q.value(3).toDouble();
-        constellation->Z = q.value(4).toDouble();
+        constellation->Name = q.Text(1);
+        constellation->ID = q.Int(0);
+        constellation->X = q.Double(2);
+        constellation->Y = q.Double(3);
+        constellation->Z = q.Double(4);
         constellation->Galaxy = this;
-        constellation->Region = RegionByID(q.value(5).toInt());
+        constellation->Region = RegionByID(q.Int(5));
         if (constellation->Region)
             constellation->Region->Constellations.push_back(constellation.get());
-        constellation->FactionID = FactionIDFromText(q.value(6));
+        constellation->FactionID = FactionIDFromText(q.Value(6));
         if (constellation->FactionID >= 0)
             constellation->FactionName = Factions.Value(QString::number(constellation->FactionID));
         const QString key = constellation->Name;

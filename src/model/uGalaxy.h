@@ -411,7 +411,10 @@ public:
     TLoadObserver Observer;
     // Runs the load steps in order; throws EGalaxyError or EDatabaseError with a message naming
     // what is wrong. Starting the background loaders and the first view are left to the caller.
-    void Load();
+    // Headless commands that only route pass TLoadParts::MapOnly: the user's groups and the
+    // reference tables (factions to implants) are then left empty.
+    enum class TLoadParts { Everything, MapOnly };
+    void Load(TLoadParts parts = TLoadParts::Everything);
     TSystem* AddSystem(qint32 id, const QString& name, double x, double z, double y, qint32 regionID,
         qint32 constellationID, double security, qint32 factionID, double luminosity);
     void Clear();
@@ -430,6 +433,7 @@ private:
     QHash<qint32, TRegion*> m_regionIndex;
     QHash<qint32, TConstellation*> m_constellationIndex;
 
+    void LoadReferenceData();
     void LoadSystems();
     void BuildSecurityStrip();
     void SortCorporations();

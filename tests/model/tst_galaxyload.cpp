@@ -117,6 +117,29 @@ private slots:
         QVERIFY(QRegularExpression("^载入星系使用了" + time + "秒$").match(logs[11]).hasMatch());
     }
 
+    void mapOnlyLoadSkipsReferenceData()
+    {
+        Universe u;
+        auto everything = u.load();
+        auto galaxy = std::make_unique<TGalaxy>(QString());
+        galaxy->MapConnection = u.map->Db();
+        galaxy->CustomConnection = u.custom->Db();
+        QStringList statuses;
+        galaxy->Observer.ShowStatus = [&statuses](const QString& s) { statuses << s; };
+        galaxy->Load(TGalaxy::TLoadParts::MapOnly);
+        QCOMPARE(statuses, QStringList({ "载入星域..", "载入星座..", "载入星系.." }));
+        QVERIFY(galaxy->Corporations.IsEmpty());
+        QVERIFY(galaxy->Factions.IsEmpty());
+        QCOMPARE(galaxy->SystemCount, everything->SystemCount);
+        for (const auto& e : everything->Systems) {
+            const TSystem* twin = galaxy->SystemByID(e.Object->ID);
+            QVERIFY(twin);
+            QCOMPARE(twin->MapX, e.Object->MapX);
+            QCOMPARE(twin->MapY, e.Object->MapY);
+            QCOMPARE(twin->Region->ID, e.Object->Region->ID);
+        }
+    }
+
     void referenceData()
     {
         Universe u;
