@@ -95,16 +95,6 @@ std::optional<int> StringToColor(const QString& value)
     return int(number);
 }
 
-QColor ToQColor(int colour)
-{
-    return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
-}
-
-int FromQColor(const QColor& colour)
-{
-    const QColor rgb = colour.toRgb();
-    return rgb.red() | (rgb.green() << 8) | (rgb.blue() << 16);
-}
 
 const QStringList& TColorObj::DefaultList()
 {

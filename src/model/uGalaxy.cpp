@@ -167,13 +167,10 @@ TGalaxy::~TGalaxy()
 
 void TGalaxy::BuildSecurityStrip()
 {
-    SecurityStrip = QImage(100, 10, QImage::Format_RGB32);
-    for (int c = 0; c < 100; ++c) {
-        const TColor colour = StripColour(c);
-        const QRgb rgb = qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+    SecurityStrip.Resize(100, 10);
+    for (int c = 0; c < 100; ++c)
         for (int row = 0; row < 10; ++row)
-            SecurityStrip.setPixel(c, row, rgb);
-    }
+            SecurityStrip.SetPixel(c, row, StripColour(c));
 }
 
 TColor TGalaxy::SecurityColourOf(double security) const

@@ -3,7 +3,6 @@
 // reference and annotation objects, all owned by one TGalaxy.
 
 #include <QHash>
-#include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QSqlDatabase>
@@ -50,6 +49,23 @@ struct TIntRect {
     qint32 Width() const { return Right - Left; }
     qint32 Height() const { return Bottom - Top; }
     bool operator==(const TIntRect&) const = default;
+};
+
+// A small bitmap of 0x00BBGGRR pixels; the model keeps it free of the GUI libraries so that
+// headless tools load none of them.
+struct TBitmap {
+    int Width = 0;
+    int Height = 0;
+    std::vector<TColor> Pixels;
+
+    void Resize(int width, int height)
+    {
+        Width = width;
+        Height = height;
+        Pixels.assign(std::size_t(width) * std::size_t(height), 0);
+    }
+    TColor Pixel(int x, int y) const { return Pixels[std::size_t(y) * std::size_t(Width) + std::size_t(x)]; }
+    void SetPixel(int x, int y, TColor colour) { Pixels[std::size_t(y) * std::size_t(Width) + std::size_t(x)] = colour; }
 };
 
 // Raised for broken map data and failed lookups that must not pass silently.
@@ -381,7 +397,7 @@ public:
 
     // Drawing resources.
     std::unique_ptr<TColorObj> Colours;
-    QImage SecurityStrip;
+    TBitmap SecurityStrip; // 100 x 10, red (left) to green (right)
 
     // Lookups: nullptr when not found.
     TSystem* SystemByID(qint32 id) const; // throws EGalaxyError("System ID out of bounds") for id <= 30000000

@@ -96,9 +96,10 @@ private slots:
         QCOMPARE(c >> 16, 0);
         QVERIFY(c != InvalidColour);
         // The strip holds the same colours the systems get.
-        const QRgb pixel = galaxy.SecurityStrip.pixel(std::clamp(int(std::lround(security * 100)), 0, 99), 0);
-        QCOMPARE(qRed(pixel), red);
-        QCOMPARE(qGreen(pixel), green);
+        const TColor pixel = galaxy.SecurityStrip.Pixel(std::clamp(int(std::lround(security * 100)), 0, 99), 0);
+        QCOMPARE(pixel, c);
+        QCOMPARE(galaxy.SecurityStrip.Width, 100);
+        QCOMPARE(galaxy.SecurityStrip.Height, 10);
     }
 
     void operationServices_data()
