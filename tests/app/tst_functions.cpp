@@ -251,8 +251,8 @@ void TestFunctions::sqlSafeText_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("plain") << "Jita 4-4"
-                           << "Jita 4-4";
+    QTest::newRow("plain") << "Aldera 4-4"
+                           << "Aldera 4-4";
     QTest::newRow("double quotes") << R"(the "best" spot)"
                                    << "the 'best' spot";
     QTest::newRow("apostrophes kept") << "it's"

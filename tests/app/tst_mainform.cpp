@@ -522,8 +522,8 @@ void TestMainForm::statusBarAndHints()
     QStatusTipEvent tip(QStringLiteral("x"));
     QCoreApplication::sendEvent(&other, &tip);
     QCOMPARE(form.StatusText(2), QStringLiteral("x"));
-    form.SetStatusText(0, QStringLiteral("Jita"));
-    QCOMPARE(form.StatusText(0), QStringLiteral("Jita"));
+    form.SetStatusText(0, QStringLiteral("Aldera"));
+    QCOMPARE(form.StatusText(0), QStringLiteral("Aldera"));
 }
 
 void TestMainForm::loadAndClose()
