@@ -98,7 +98,7 @@ QSqlQuery& TPreparedQuery::Run(const QVariantList& values)
     return m_query;
 }
 
-TRowReader::TRowReader(const QSqlDatabase& db, const QString& sql, const QVariantList& values) : m_sql(sql)
+TRowReader::TRowReader(const QSqlDatabase& db, const QString& sql) : m_sql(sql)
 {
     const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
     if (!db.isOpen() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
@@ -107,21 +107,6 @@ TRowReader::TRowReader(const QSqlDatabase& db, const QString& sql, const QVarian
     const QByteArray text = sql.toUtf8();
     if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &m_statement, nullptr) != SQLITE_OK)
         Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
-    for (int i = 0; i < values.size(); ++i) {
-        const QVariant& v = values[i];
-        int rc = SQLITE_OK;
-        if (v.isNull())
-            rc = sqlite3_bind_null(m_statement, i + 1);
-        else if (v.typeId() == QMetaType::Double)
-            rc = sqlite3_bind_double(m_statement, i + 1, v.toDouble());
-        else if (v.typeId() == QMetaType::QString) {
-            const QByteArray utf8 = v.toString().toUtf8();
-            rc = sqlite3_bind_text(m_statement, i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-        } else
-            rc = sqlite3_bind_int64(m_statement, i + 1, v.toLongLong());
-        if (rc != SQLITE_OK)
-            Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
-    }
 }
 
 TRowReader::~TRowReader() { sqlite3_finalize(m_statement); }
@@ -141,7 +126,6 @@ bool TRowReader::Next()
     return false;
 }
 
-bool TRowReader::IsNull(int column) const { return sqlite3_column_type(m_statement, column) == SQLITE_NULL; }
 qint32 TRowReader::Int(int column) const { return qint32(sqlite3_column_int64(m_statement, column)); }
 double TRowReader::Double(int column) const { return sqlite3_column_double(m_statement, column); }
 

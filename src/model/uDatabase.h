@@ -64,17 +64,15 @@ struct sqlite3_stmt;
 
 // A forward-only reader straight on the SQLite handle of a Qt connection, for the bulk reads
 // (systems, jumps, stations, agents) where Qt's per-row value cache costs more than the query.
-// Same statement text, same rows; values are bound like RunQuery's. Use it on the connection's
-// thread only.
+// Same statement text, same rows. Use it on the connection's thread only.
 class TRowReader {
 public:
-    TRowReader(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {});
+    TRowReader(const QSqlDatabase& db, const QString& sql);
     ~TRowReader();
     TRowReader(const TRowReader&) = delete;
     TRowReader& operator=(const TRowReader&) = delete;
 
     bool Next(); // throws EDatabaseError on a failing step
-    bool IsNull(int column) const;
     qint32 Int(int column) const;
     double Double(int column) const;
     QString Text(int column) const;

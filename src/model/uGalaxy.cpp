@@ -28,6 +28,40 @@ QString FormatElapsed(qint64 ms)
         .arg(ms % 1000, 3, 10, QLatin1Char('0'));
 }
 
+// One load step: its status text when it begins, its timing line when it ends.
+class TLoadStep {
+public:
+    explicit TLoadStep(const TLoadObserver& observer) : m_observer(observer) { }
+
+    // A step inside another has no status text of its own.
+    void Begin(const QString& status = {})
+    {
+        if (!status.isEmpty() && m_observer.ShowStatus)
+            m_observer.ShowStatus(status);
+        m_timer.start();
+    }
+    // format takes the elapsed time as %1.
+    void End(const QString& format) const { Log(format.arg(FormatElapsed(m_timer.elapsed()))); }
+    void Log(const QString& text) const
+    {
+        if (m_observer.WriteLog)
+            m_observer.WriteLog(text);
+    }
+
+private:
+    const TLoadObserver& m_observer;
+    QElapsedTimer m_timer;
+};
+
+// Broken map data: a system naming a region or constellation that does not exist.
+EGalaxyError MissingLink(qint32 systemID, const QString& name, const char* kind, const QString& missingID)
+{
+    return EGalaxyError(QStringLiteral("uGalaxy: system %1 (%2) refers to %3 %4, which does not exist")
+                            .arg(systemID)
+                            .arg(name, QLatin1String(kind), missingID)
+                            .toStdString());
+}
+
 // Red-to-green strip colour of column c (0 red ... 100 green) as 0x00BBGGRR.
 TColor StripColour(int c)
 {
@@ -268,20 +302,11 @@ TSystem* TGalaxy::AddSystem(qint32 id, const QString& name, double x, double z, 
 
     TRegion* region = m_regionIndex.isEmpty() ? RegionByID(regionID) : m_regionIndex.value(regionID);
     if (!region)
-        throw EGalaxyError(QStringLiteral("uGalaxy: system %1 (%2) refers to region %3, which does not exist")
-                               .arg(id)
-                               .arg(name)
-                               .arg(regionID)
-                               .toStdString());
+        throw MissingLink(id, name, "region", QString::number(regionID));
     TConstellation* constellation = m_constellationIndex.isEmpty() ? ConstellationByID(constellationID)
                                                                    : m_constellationIndex.value(constellationID);
     if (!constellation)
-        throw EGalaxyError(
-            QStringLiteral("uGalaxy: system %1 (%2) refers to constellation %3, which does not exist")
-                .arg(id)
-                .arg(name)
-                .arg(constellationID)
-                .toStdString());
+        throw MissingLink(id, name, "constellation", QString::number(constellationID));
     system->Region = region;
     system->Constellation = constellation;
 
@@ -327,23 +352,14 @@ void TGalaxy::SortCorporations()
 void TGalaxy::LoadReferenceData()
 {
     const QSqlDatabase& db = MapConnection;
-    QElapsedTimer timer;
-    auto step = [&](const QString& text) {
-        if (Observer.ShowStatus)
-            Observer.ShowStatus(text);
-        timer.start();
-    };
-    auto done = [&](const QString& format) {
-        if (Observer.WriteLog)
-            Observer.WriteLog(format.arg(FormatElapsed(timer.elapsed())));
-    };
+    TLoadStep step(Observer);
 
-    step(QStringLiteral("载入分组.."));
+    step.Begin(QStringLiteral("载入分组.."));
     userdata::LoadGroups(*this);
-    done(QStringLiteral("载入分组使用了%1秒"));
+    step.End(QStringLiteral("载入分组使用了%1秒"));
     userdata::LoadOfficeGroups(*this);
 
-    step(QStringLiteral("载入势力.."));
+    step.Begin(QStringLiteral("载入势力.."));
     Factions.Clear();
     for (QSqlQuery q = RunQuery(db, QStringLiteral("select factionID, factionName from factions")); q.next();) {
         auto faction = std::make_unique<TFaction>();
@@ -352,9 +368,9 @@ void TGalaxy::LoadReferenceData()
         const QString key = QStringLiteral("%1=%2").arg(faction->ID).arg(faction->Name);
         Factions.Add(key, faction.release());
     }
-    done(QStringLiteral("载入势力使用了%1秒"));
+    step.End(QStringLiteral("载入势力使用了%1秒"));
 
-    step(QStringLiteral("载入公司.."));
+    step.Begin(QStringLiteral("载入公司.."));
     Corporations.Clear();
     for (QSqlQuery q = RunQuery(db, QStringLiteral("select corporationID, corporationName from corporations"));
          q.next();) {
@@ -378,9 +394,9 @@ void TGalaxy::LoadReferenceData()
             e.Object->Faction = it == factionOf.cend() ? nullptr : FactionByID(*it);
         }
     }
-    done(QStringLiteral("载入公司使用了%1秒"));
+    step.End(QStringLiteral("载入公司使用了%1秒"));
 
-    step(QStringLiteral("载入部门.."));
+    step.Begin(QStringLiteral("载入部门.."));
     Divisions.Clear();
     for (QSqlQuery q = RunQuery(db, QStringLiteral("select DivisionID, DivisionName from divisions")); q.next();) {
         auto division = std::make_unique<TDivision>();
@@ -389,9 +405,9 @@ void TGalaxy::LoadReferenceData()
         const QString key = QStringLiteral("%1=%2").arg(division->ID).arg(division->Name);
         Divisions.Add(key, division.release());
     }
-    done(QStringLiteral("载入部门使用了%1秒"));
+    step.End(QStringLiteral("载入部门使用了%1秒"));
 
-    step(QStringLiteral("载入设施.."));
+    step.Begin(QStringLiteral("载入设施.."));
     Services.Clear();
     MarketService = nullptr;
     for (QSqlQuery q = RunQuery(db, QStringLiteral("select serviceID, serviceName from stationServices"));
@@ -404,9 +420,9 @@ void TGalaxy::LoadReferenceData()
         const QString key = QStringLiteral("%1=%2").arg(service->ID).arg(service->Name);
         Services.Add(key, service.release());
     }
-    done(QStringLiteral("载入设施使用了%1秒"));
+    step.End(QStringLiteral("载入设施使用了%1秒"));
 
-    step(QStringLiteral("载入服务.."));
+    step.Begin(QStringLiteral("载入服务.."));
     Operations.Clear();
     for (QSqlQuery q = RunQuery(db,
              QStringLiteral("select operationID, sum(serviceID) from stationOperationServices group by operationID"));
@@ -417,9 +433,9 @@ void TGalaxy::LoadReferenceData()
         const QString key = QString::number(operation->ID);
         Operations.Add(key, operation.release());
     }
-    done(QStringLiteral("载入服务使用了%1秒"));
+    step.End(QStringLiteral("载入服务使用了%1秒"));
 
-    step(QStringLiteral("载入植入体.."));
+    step.Begin(QStringLiteral("载入植入体.."));
     ImplantTypes.Clear();
     for (QSqlQuery q = RunQuery(db, QStringLiteral("select implantID, implantName, attribute, bonus from implants"));
          q.next();) {
@@ -446,26 +462,13 @@ void TGalaxy::LoadReferenceData()
         const QString key = QString();
         ImplantOffers.Add(key, offer.release());
     }
-    done(QStringLiteral("载入植入体使用了%1秒"));
+    step.End(QStringLiteral("载入植入体使用了%1秒"));
 }
 
 void TGalaxy::Load(TLoadParts parts)
 {
     const QSqlDatabase& db = MapConnection;
-    auto status = [this](const QString& text) {
-        if (Observer.ShowStatus)
-            Observer.ShowStatus(text);
-    };
-    auto log = [this](const QString& text) {
-        if (Observer.WriteLog)
-            Observer.WriteLog(text);
-    };
-    QElapsedTimer timer;
-    auto step = [&](const QString& text) {
-        status(text);
-        timer.start();
-    };
-    auto done = [&](const QString& format) { log(format.arg(FormatElapsed(timer.elapsed()))); };
+    TLoadStep step(Observer);
 
     LoadComplete = false;
     if (Observer.SetBusyCursor)
@@ -479,7 +482,7 @@ void TGalaxy::Load(TLoadParts parts)
     if (parts == TLoadParts::Everything)
         LoadReferenceData();
 
-    step(QStringLiteral("载入星域.."));
+    step.Begin(QStringLiteral("载入星域.."));
     for (QSqlQuery q = RunQuery(db, QStringLiteral("select regionID, regionName, color from regions")); q.next();) {
         auto region = std::make_unique<TRegion>();
         region->ID = q.value(0).toInt();
@@ -489,9 +492,9 @@ void TGalaxy::Load(TLoadParts parts)
         const QString key = region->Name;
         Regions.Add(key, region.release());
     }
-    done(QStringLiteral("载入星域使用了%1秒"));
+    step.End(QStringLiteral("载入星域使用了%1秒"));
 
-    step(QStringLiteral("载入星座.."));
+    step.Begin(QStringLiteral("载入星座.."));
     Constellations.Clear();
     for (TRowReader q(db,
              QStringLiteral(
@@ -513,20 +516,17 @@ void TGalaxy::Load(TLoadParts parts)
         const QString key = constellation->Name;
         Constellations.Add(key, constellation.release());
     }
-    done(QStringLiteral("载入星座使用了%1秒"));
+    step.End(QStringLiteral("载入星座使用了%1秒"));
 
-    step(QStringLiteral("载入星系.."));
+    step.Begin(QStringLiteral("载入星系.."));
     LoadSystems();
-    done(QStringLiteral("载入星系使用了%1秒"));
+    step.End(QStringLiteral("载入星系使用了%1秒"));
 }
 
 void TGalaxy::LoadSystems()
 {
     const QSqlDatabase& db = MapConnection;
-    auto log = [this](const QString& text) {
-        if (Observer.WriteLog)
-            Observer.WriteLog(text);
-    };
+    TLoadStep query(Observer), process(Observer);
     {
         QSqlQuery q = RunQuery(db,
             QStringLiteral("select min(X), max(X), min(Y), max(Y), min(Z), max(Z), max(solarSystemId), "
@@ -548,16 +548,15 @@ void TGalaxy::LoadSystems()
         }
     }
 
-    QElapsedTimer timer;
-    timer.start();
+    query.Begin();
     TRowReader q(db,
         QStringLiteral("select SYS.solarSystemID, SYS.constellationID, SYS.X, SYS.y, SYS.Z, REG.color, "
                        "SYS.solarSystemName, REG.regionID, REG.regionName, SYS.security, SYS.factionID, "
                        "SYS.luminosity from solarsystems SYS, regions REG where SYS.regionID = REG.regionID"));
-    log(QStringLiteral(" >system query took %1").arg(FormatElapsed(timer.elapsed())));
+    query.End(QStringLiteral(" >system query took %1"));
 
     MapBounds = TIntRect { MaxInt, MaxInt, -MaxInt, -MaxInt };
-    timer.start();
+    process.Begin();
     Systems.Reserve(int(SystemSlots.size()));
     for (const auto& e : Regions)
         if (!m_regionIndex.contains(e.Object->ID))
@@ -575,22 +574,18 @@ void TGalaxy::LoadSystems()
     } guard { this };
     while (q.Next())
         AddSystem(q.Int(0), q.Text(6), q.Double(2), q.Double(4), q.Double(3), q.Int(7), q.Int(1), q.Double(9),
-            q.IsNull(10) ? -1 : FactionIDFromText(q.Value(10)), q.Double(11));
+            FactionIDFromText(q.Value(10)), q.Double(11));
     // The join drops systems of unknown regions: such data is broken and must not pass unseen.
     if (SystemCount != QueryScalar(db, QStringLiteral("select count(1) from solarSystems")).toInt()) {
         QSqlQuery orphan = RunQuery(db,
             QStringLiteral("select solarSystemID, solarSystemName, regionID from solarSystems "
                            "where regionID not in (select regionID from regions) limit 1"));
         if (orphan.next())
-            throw EGalaxyError(QStringLiteral("uGalaxy: system %1 (%2) refers to region %3, which does not exist")
-                                   .arg(orphan.value(0).toInt())
-                                   .arg(orphan.value(1).toString())
-                                   .arg(orphan.value(2).toString())
-                                   .toStdString());
+            throw MissingLink(orphan.value(0).toInt(), orphan.value(1).toString(), "region", orphan.value(2).toString());
     }
     userdata::LoadSystemGroups(*this);
     userdata::LoadSystemNotes(*this);
-    log(QStringLiteral(" >system process took %1").arg(FormatElapsed(timer.elapsed())));
+    process.End(QStringLiteral(" >system process took %1"));
 }
 
 void TGalaxy::LoadBlockThresholds() { userdata::LoadBlockThresholds(*this); }
