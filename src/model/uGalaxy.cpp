@@ -53,6 +53,20 @@ private:
     QElapsedTimer m_timer;
 };
 
+// Rows of (ID, name) as objects keyed "%d=%s", in row order.
+template <class T>
+void LoadIDNames(const QSqlDatabase& db, const QString& sql, TKeyedList<T>& list)
+{
+    list.Clear();
+    for (QSqlQuery q = RunQuery(db, sql); q.next();) {
+        auto object = std::make_unique<T>();
+        object->ID = q.value(0).toInt();
+        object->Name = q.value(1).toString();
+        const QString key = QStringLiteral("%1=%2").arg(object->ID).arg(object->Name);
+        list.Add(key, object.release());
+    }
+}
+
 // Broken map data: a system naming a region or constellation that does not exist.
 EGalaxyError MissingLink(qint32 systemID, const QString& name, const char* kind, const QString& missingID)
 {
@@ -360,14 +374,7 @@ void TGalaxy::LoadReferenceData()
     userdata::LoadOfficeGroups(*this);
 
     step.Begin(QStringLiteral("载入势力.."));
-    Factions.Clear();
-    for (QSqlQuery q = RunQuery(db, QStringLiteral("select factionID, factionName from factions")); q.next();) {
-        auto faction = std::make_unique<TFaction>();
-        faction->ID = q.value(0).toInt();
-        faction->Name = q.value(1).toString();
-        const QString key = QStringLiteral("%1=%2").arg(faction->ID).arg(faction->Name);
-        Factions.Add(key, faction.release());
-    }
+    LoadIDNames(db, QStringLiteral("select factionID, factionName from factions"), Factions);
     step.End(QStringLiteral("载入势力使用了%1秒"));
 
     step.Begin(QStringLiteral("载入公司.."));
@@ -397,29 +404,15 @@ void TGalaxy::LoadReferenceData()
     step.End(QStringLiteral("载入公司使用了%1秒"));
 
     step.Begin(QStringLiteral("载入部门.."));
-    Divisions.Clear();
-    for (QSqlQuery q = RunQuery(db, QStringLiteral("select DivisionID, DivisionName from divisions")); q.next();) {
-        auto division = std::make_unique<TDivision>();
-        division->ID = q.value(0).toInt();
-        division->Name = q.value(1).toString();
-        const QString key = QStringLiteral("%1=%2").arg(division->ID).arg(division->Name);
-        Divisions.Add(key, division.release());
-    }
+    LoadIDNames(db, QStringLiteral("select DivisionID, DivisionName from divisions"), Divisions);
     step.End(QStringLiteral("载入部门使用了%1秒"));
 
     step.Begin(QStringLiteral("载入设施.."));
-    Services.Clear();
+    LoadIDNames(db, QStringLiteral("select serviceID, serviceName from stationServices"), Services);
     MarketService = nullptr;
-    for (QSqlQuery q = RunQuery(db, QStringLiteral("select serviceID, serviceName from stationServices"));
-         q.next();) {
-        auto service = std::make_unique<TFacility>();
-        service->ID = q.value(0).toInt();
-        service->Name = q.value(1).toString();
-        if (service->Name.toLower() == QStringLiteral("市场"))
-            MarketService = service.get();
-        const QString key = QStringLiteral("%1=%2").arg(service->ID).arg(service->Name);
-        Services.Add(key, service.release());
-    }
+    for (const auto& e : Services) // the last market row wins
+        if (e.Object->Name.toLower() == QStringLiteral("市场"))
+            MarketService = e.Object;
     step.End(QStringLiteral("载入设施使用了%1秒"));
 
     step.Begin(QStringLiteral("载入服务.."));
